@@ -1,0 +1,23 @@
+#!/bin/sh
+# Regenerates resources/figure1.jpg … figure4.jpg from the map data and the
+# climate normals.  Needs Node.js with npm, Debian's python3-matplotlib,
+# python3-pil, python3-numpy, fonts-ipafont-gothic and python-cartopy-data
+# (for the lake shorelines).
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+lakes=/usr/share/cartopy/data/shapefiles/gshhs/l/GSHHS_l_L2.shp
+if [ -z "${GSHHS_LAKES:-}" ] && [ ! -f "$lakes" ]; then
+    echo "make_figures.sh: $lakes is missing: apt-get install python-cartopy-data" >&2
+    exit 1
+fi
+
+cd "$here"
+npm ci --no-audit --no-fund --loglevel=error
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+node project_maps.mjs "$tmp"
+/usr/bin/python3 draw_figures.py "$tmp" "$root/resources"
