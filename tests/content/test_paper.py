@@ -1,0 +1,383 @@
+"""The question paper: its RTF form, its structure, its source and its answers."""
+
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+SOURCE = ROOT / "resources" / "src" / "paper.txt"
+RTF = ROOT / "resources" / "paper.rtf"
+GENERATOR = ROOT / "tools" / "make_paper.py"
+ANSWER_KEY = ROOT / "exam" / "answerkey.cpp"
+
+sys.path.insert(0, str(ROOT / "tools"))
+import make_paper  # noqa: E402
+
+MINCHO, TIMES = 4, 5
+CIRCLED = "①②③④"
+# section code: (first question, last question)
+SECTIONS = {
+    "1A": (1, 3), "1B": (4, 6), "1C": (7, 10),
+    "2A": (11, 14), "2B": (15, 17), "2C": (18, 21),
+    "3A": (22, 24), "3B": (25, 27), "3C": (28, 30),
+    "4A": (31, 34), "4B": (35, 37), "4C": (38, 40),
+}
+
+
+def tokens(data: bytes):
+    """('{'|'}'|'word'|'byte'|'sym'|'char', value) of an RTF byte string."""
+    i, n = 0, len(data)
+    while i < n:
+        c = data[i:i + 1]
+        if c in b"{}":
+            yield c.decode(), None
+            i += 1
+        elif c == b"\\":
+            m = re.compile(rb"\\([a-z]+)(-?\d+)? ?").match(data, i)
+            if m:
+                arg = int(m.group(2)) if m.group(2) is not None else None
+                yield "word", (m.group(1).decode(), arg)
+                i = m.end()
+            elif data[i + 1:i + 2] == b"'":
+                yield "byte", int(data[i + 2:i + 4], 16)
+                i += 4
+            else:
+                yield "sym", data[i + 1]
+                i += 2
+        elif c in b"\r\n":
+            i += 1
+        else:
+            yield "char", data[i]
+            i += 1
+
+
+class Rtf:
+    """What a reader sees: header words, tables and paragraphs of runs, each
+    run (text, font, colour, underline, size)."""
+
+    def __init__(self, data: bytes):
+        self.header_words = []
+        self.fonts = {}          # index: (family, charset, name)
+        self.colors = []
+        self.paragraphs = [[]]
+        self.balanced = True
+        depth, dest, dest_depth = 0, None, 0
+        font = color = size = None
+        ul = False
+        pending = bytearray()
+        entry = {}
+
+        def flush():
+            if pending:
+                self.paragraphs[-1].append(
+                    (pending.decode("cp932"), font, color, ul, size))
+                pending.clear()
+
+        for kind, val in tokens(data):
+            if kind == "{":
+                depth += 1
+                continue
+            if kind == "}":
+                if dest and depth == dest_depth:
+                    dest = None
+                depth -= 1
+                self.balanced &= depth >= 0
+                continue
+            if dest == "fonttbl":
+                if kind == "word" and val[0] == "f" and depth == dest_depth + 1:
+                    entry = {"index": val[1], "name": bytearray()}
+                elif kind == "word" and val[0] in ("fswiss", "froman", "fmodern", "fnil"):
+                    entry["family"] = val[0]
+                elif kind == "word" and val[0] == "fcharset":
+                    entry["charset"] = val[1]
+                elif kind in ("byte", "char", "sym"):
+                    if val == ord(";"):
+                        self.fonts[entry["index"]] = (entry["family"], entry["charset"],
+                                                      entry["name"].decode("cp932"))
+                    else:
+                        entry["name"].append(val)
+                continue
+            if dest == "colortbl":
+                if kind == "word":
+                    entry[val[0]] = val[1]
+                elif val == ord(";"):
+                    self.colors.append((entry["red"], entry["green"], entry["blue"]))
+                continue
+            if dest:
+                continue
+            if kind == "word":
+                word, arg = val
+                if word in ("fonttbl", "colortbl"):
+                    dest, dest_depth, entry = word, depth, {}
+                    continue
+                if word in ("fchars", "lchars"):
+                    dest, dest_depth = word, depth
+                    continue
+                if word == "par":
+                    flush()
+                    self.paragraphs.append([])
+                    continue
+                if word in ("plain", "f", "cf", "ul", "ulnone", "fs"):
+                    flush()
+                    if word == "plain":
+                        font = color = size = None
+                        ul = False
+                    elif word == "f":
+                        font = arg
+                    elif word == "cf":
+                        color = arg
+                    elif word == "fs":
+                        size = arg
+                    else:
+                        ul = word == "ul" and arg != 0
+                    continue
+                self.header_words.append((word, arg))
+            elif kind == "byte":
+                pending.append(val)
+            elif kind == "sym" and val == ord("*"):
+                dest, dest_depth = "*", depth
+            else:
+                pending.append(val)
+        flush()
+        self.balanced &= depth == 0
+
+    def texts(self):
+        return ["".join(r[0] for r in p) for p in self.paragraphs]
+
+
+def answer_key_rows():
+    text = ANSWER_KEY.read_text(encoding="utf-8")
+    rows = re.findall(r'\{\s*(\d+),\s*u"([^"]+)",\s*(\d+),\s*(\d+)\s*\}', text)
+    return [(int(q), cap, int(c), int(p)) for q, cap, c, p in rows]
+
+
+class PaperTestCase(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.data = RTF.read_bytes()
+        cls.rtf = Rtf(cls.data)
+        cls.texts = cls.rtf.texts()
+        # Walk the paper: which question each paragraph belongs to.
+        cls.questions = []       # (index of its paragraph, text)
+        cls.headings = []
+        cls.sections = []        # (index, letter)
+        cls.figures = []         # (index, digit)
+        for i, t in enumerate(cls.texts):
+            if t.startswith("第"):
+                cls.headings.append((i, t))
+            elif re.match("[ABC]　", t):
+                cls.sections.append((i, t[0]))
+            elif re.match("問[0-9]+　", t):
+                cls.questions.append((i, t))
+            elif t.startswith("図"):
+                cls.figures.append((i, t))
+
+    def choices_of(self, q):
+        """Choice paragraphs of question q (1-based): from its paragraph to the
+        next empty paragraph."""
+        start = self.questions[q - 1][0]
+        end = self.texts.index("", start)
+        return [t for t in self.texts[start + 1:end] if t[:1] in CIRCLED]
+
+
+class RtfFormTest(PaperTestCase):
+    def test_header_and_tables(self):
+        self.assertTrue(self.data.startswith(b"{\\rtf1\\ansi\\ansicpg932"))
+        words = dict(self.rtf.header_words)
+        self.assertEqual(words.get("deflang"), 1041)
+        self.assertEqual(words.get("deftab"), 720)
+        names = [self.rtf.fonts[i][2] for i in range(7)]
+        self.assertEqual(names, ["MS Sans Serif", "Symbol", "ＭＳ ゴシック", "ＭＳ ゴシック",
+                                 "平成明朝", "Times", "ＭＳ Ｐゴシック"])
+        charsets = [self.rtf.fonts[i][1] for i in range(7)]
+        self.assertEqual(charsets, [0, 2, 128, 128, 128, 0, 128])
+        self.assertEqual(self.rtf.colors, [(0, 0, 0), (255, 0, 0)])
+        self.assertTrue(self.rtf.balanced)
+
+    def test_text_uses_mincho_for_japanese_and_times_for_ascii_at_8_points(self):
+        sizes, faces = set(), set()
+        for para in self.rtf.paragraphs:
+            for text, font, color, ul, size in para:
+                sizes.add(size)
+                faces.add(font)
+                for ch in text:
+                    self.assertEqual(font, TIMES if ord(ch) < 0x80 else MINCHO,
+                                     f"{ch!r} in {text!r}")
+        self.assertEqual(sizes, {16})
+        self.assertEqual(faces, {MINCHO, TIMES})
+        self.assertEqual(set(re.findall(rb"\\fs(\d+)", self.data)), {b"16"})
+
+    def test_red_underline_and_black_underline(self):
+        formats = {(color or 0, ul) for p in self.rtf.paragraphs for _, _, color, ul, _ in p}
+        self.assertEqual(formats, {(0, False), (1, True), (0, True)})
+        # Every format switch starts from \plain, so nothing leaks between runs.
+        body = self.data.split(b"\\pard", 1)[1]
+        for switch in re.findall(rb"(?:\\[a-z]+-?\d* ?)+", body):
+            if switch == b"\\par":
+                continue
+            self.assertRegex(switch, rb"^\\plain\\f[45]\\fs16(\\cf1)?(\\ul)? $")
+
+
+class PaperStructureTest(PaperTestCase):
+    def test_headings_state_their_points_in_order(self):
+        self.assertEqual([t[:3] for _, t in self.headings], ["第1問", "第2問", "第3問", "第4問"])
+        for (_, t), pts in zip(self.headings, ["２５", "２８", "２２", "２５"]):
+            self.assertIn(f"(配点{pts})", t)
+
+    def test_forty_questions_with_local_numbers_in_their_sections(self):
+        self.assertEqual(len(self.questions), 40)
+        heads = [i for i, _ in self.headings]
+        for code, (first, last) in SECTIONS.items():
+            major, letter = int(code[0]), code[1]
+            sec = [i for i, l in self.sections
+                   if l == letter and heads[major - 1] < i
+                   and (major == 4 or i < heads[major])]
+            self.assertEqual(len(sec), 1, code)
+            base = SECTIONS[f"{major}A"][0] - 1
+            for q in range(first, last + 1):
+                i, t = self.questions[q - 1]
+                self.assertTrue(t.startswith(f"問{q - base}　"), (q, t[:6]))
+                self.assertLess(sec[0], i)
+                self.assertTrue(t.rstrip().endswith("選べ。"), q)
+            next_sec = [i for i, _ in self.sections + self.headings if i > sec[0]]
+            if next_sec:
+                self.assertLess(self.questions[last - 1][0], min(next_sec))
+
+    def test_four_choices_each_with_the_exceptions(self):
+        for q in range(1, 41):
+            choices = self.choices_of(q)
+            if q == 2:
+                self.assertEqual(len(choices), 2)
+                self.assertRegex(choices[0], "^①、[^①-④]+　②、[^①-④]+$")
+                self.assertRegex(choices[1], "^③、[^①-④]+　④、[^①-④]+$")
+            elif q in (17, 24):
+                self.assertEqual(choices, [])
+                self.assertIn(f"図{'２' if q == 17 else '３'}中の①～④",
+                              self.questions[q - 1][1])
+            else:
+                self.assertEqual([c[:2] for c in choices], ["①、", "②、", "③、", "④、"], q)
+
+    def test_figures_stand_with_their_questions(self):
+        self.assertEqual([t[:3] for _, t in self.figures], ["図１　", "図２　", "図３　", "図４　"])
+        for (i, _), q in zip(self.figures[:3], (4, 17, 24)):
+            start = self.questions[q - 1][0]
+            self.assertTrue(start < i < self.texts.index("", start), q)
+        self.assertEqual(self.figures[0][0], self.questions[3][0] + 1)
+        sec_4a = [i for i, l in self.sections if l == "A"][-1]
+        self.assertTrue(sec_4a < self.figures[3][0] < self.questions[30][0])
+        self.assertIn("図４", self.texts[sec_4a])
+        self.assertIn("図４中のア～エ", self.questions[31][1])
+
+    def test_underline_references_name_marked_parts_of_their_passage(self):
+        bounds = sorted([i for i, _ in self.sections] + [len(self.texts)])
+        for sec_start, sec_end in zip(bounds, bounds[1:]):
+            first_q = min(i for i, _ in self.questions if i > sec_start)
+            marked = set()
+            for para in self.rtf.paragraphs[sec_start:first_q]:
+                for text, _, color, ul, _ in para:
+                    if color == 1:
+                        self.assertTrue(ul)
+                        marked |= set(re.findall(r"^\(([a-z])\)", text))
+            self.assertTrue(marked, self.texts[sec_start][:10])
+            for i, t in self.questions:
+                if sec_start < i < sec_end:
+                    for ref in re.findall(r"下線部\(([a-z])\)", t):
+                        self.assertIn(ref, marked, t[:10])
+
+    def test_length(self):
+        self.assertTrue(250 <= len(self.texts) <= 306, len(self.texts))
+        chars = sum(len(t) for t in self.texts)
+        self.assertTrue(9900 <= chars <= 12100, chars)
+        self.assertEqual(len(re.findall(rb"\\par\b", self.data)), len(self.texts) - 1)
+
+
+class SourceTest(unittest.TestCase):
+    def test_generator_reproduces_the_committed_paper(self):
+        paper = make_paper.parse(SOURCE.read_text(encoding="utf-8"))
+        self.assertEqual(make_paper.build(paper), RTF.read_bytes())
+        run = subprocess.run([sys.executable, str(GENERATOR), "--check"],
+                             capture_output=True, text=True)
+        self.assertEqual(run.returncode, 0, run.stderr)
+
+    def test_check_mode_reports_a_stale_paper(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            stale = Path(tmp) / "paper.rtf"
+            stale.write_bytes(RTF.read_bytes().replace(b"\\par\n", b"\\par\n\\par\n", 1))
+            run = subprocess.run([sys.executable, str(GENERATOR), "--check",
+                                  "--output", str(stale)], capture_output=True, text=True)
+            self.assertEqual(run.returncode, 1)
+            self.assertIn("differs", run.stderr)
+
+    def test_every_source_character_survives_cp932(self):
+        for n, line in enumerate(SOURCE.read_text(encoding="utf-8").splitlines(), 1):
+            self.assertEqual(line.encode("cp932").decode("cp932"), line, n)
+
+    def test_rtf_paragraphs_are_the_source_paragraphs(self):
+        paper = make_paper.parse(SOURCE.read_text(encoding="utf-8"))
+        self.assertEqual([p.text for p in paper.paragraphs], Rtf(RTF.read_bytes()).texts())
+
+
+class GeneratorErrorTest(unittest.TestCase):
+    """Bad sources are refused with the file and line at fault."""
+
+    def run_generator(self, source_text):
+        with tempfile.TemporaryDirectory() as tmp:
+            src, out = Path(tmp) / "bad.txt", Path(tmp) / "out.rtf"
+            src.write_text(source_text, encoding="utf-8")
+            run = subprocess.run([sys.executable, str(GENERATOR), "--source", str(src),
+                                  "--output", str(out)], capture_output=True, text=True)
+            self.assertFalse(out.exists())
+            self.assertEqual(run.returncode, 1)
+            return run.stderr.replace(str(src), "bad.txt")
+
+    def test_characters_cp932_lacks_or_changes(self):
+        head = "第1問　自然環境と災害(配点２５)\n\n"
+        for bad in ("\U0001F30F", "\u301c", "\u2212", "\u00a5"):
+            err = self.run_generator(head + f"A　地球{bad}の表面\n")
+            self.assertIn("bad.txt:3:", err)
+            self.assertIn(f"U+{ord(bad):04X}", err)
+
+    def test_malformed_questions(self):
+        real = SOURCE.read_text(encoding="utf-8").split("\n")
+        q5 = next(n for n, l in enumerate(real) if l.startswith("問5　"))
+
+        def broken(n, line):
+            lines = list(real)
+            if line is None:
+                del lines[n]
+            else:
+                lines[n] = line
+            return "\n".join(lines)
+
+        # what is wrong: (broken source, line at fault, words of the message)
+        cases = {
+            "a missing choice": (broken(q5 + 3, None), q5 + 1, "①②④"),
+            "no right choice": (broken(q5, real[q5].split(" =>")[0]), q5 + 1, "right choice"),
+            "a wrong number": (broken(q5, real[q5].replace("問5", "問6", 1)), q5 + 1, "問5"),
+            "a stray bracket": (broken(q5 + 1, real[q5 + 1] + "}"), q5 + 2, "unmatched"),
+            "an unknown underline": (broken(q5, real[q5].replace("下線部(a)", "下線部(e)")),
+                                     q5 + 1, "下線部(e)"),
+            "choices without a question": (broken(q5, None), q5 + 1, "outside a question"),
+        }
+        for what, (text, line, words) in cases.items():
+            with self.subTest(what):
+                err = self.run_generator(text)
+                self.assertTrue(err.startswith(f"bad.txt:{line}:"), err)
+                self.assertIn(words, err)
+
+
+class AnswerKeyTest(unittest.TestCase):
+    def test_recorded_right_choices_are_the_programs_answer_key(self):
+        paper = make_paper.parse(SOURCE.read_text(encoding="utf-8"))
+        rows = answer_key_rows()
+        self.assertEqual(len(rows), 40)
+        self.assertEqual([q.answer for q in paper.questions], [r[2] for r in rows])
+        captions = [f"{q.major}{q.section}-問{q.local}" for q in paper.questions]
+        self.assertEqual(captions, [r[1] for r in rows])
+
+
+if __name__ == "__main__":
+    unittest.main()
