@@ -14,7 +14,9 @@ GENERATOR = ROOT / "tools" / "make_paper.py"
 ANSWER_KEY = ROOT / "exam" / "answerkey.cpp"
 
 sys.path.insert(0, str(ROOT / "tools"))
+sys.path.insert(0, str(Path(__file__).resolve().parent))
 import make_paper  # noqa: E402
+import rtfparse  # noqa: E402
 
 MINCHO, TIMES = 4, 5
 CIRCLED = "①②③④"
@@ -27,122 +29,47 @@ SECTIONS = {
 }
 
 
-def tokens(data: bytes):
-    """('{'|'}'|'word'|'byte'|'sym'|'char', value) of an RTF byte string."""
-    i, n = 0, len(data)
-    while i < n:
-        c = data[i:i + 1]
-        if c in b"{}":
-            yield c.decode(), None
-            i += 1
-        elif c == b"\\":
-            m = re.compile(rb"\\([a-z]+)(-?\d+)? ?").match(data, i)
-            if m:
-                arg = int(m.group(2)) if m.group(2) is not None else None
-                yield "word", (m.group(1).decode(), arg)
-                i = m.end()
-            elif data[i + 1:i + 2] == b"'":
-                yield "byte", int(data[i + 2:i + 4], 16)
-                i += 4
-            else:
-                yield "sym", data[i + 1]
-                i += 2
-        elif c in b"\r\n":
-            i += 1
-        else:
-            yield "char", data[i]
-            i += 1
-
-
 class Rtf:
-    """What a reader sees: header words, tables and paragraphs of runs, each
-    run (text, font, colour, underline, size)."""
+    """The paper as a reader sees it: the shared reader's header words, font
+    and colour tables and paragraph texts, plus the paragraphs as runs of
+    (text, font, colour, underline, size) for the formatting checks."""
 
     def __init__(self, data: bytes):
-        self.header_words = []
-        self.fonts = {}          # index: (family, charset, name)
-        self.colors = []
+        self.doc = rtfparse.parse(data)
         self.paragraphs = [[]]
-        self.balanced = True
-        depth, dest, dest_depth = 0, None, 0
-        font = color = size = None
-        ul = False
+        depth, font, color, ul, size = 0, None, None, False, None
         pending = bytearray()
-        entry = {}
-
-        def flush():
+        for token in rtfparse.tokenize(data):
+            kind = token[0]
+            if kind in ("{", "}"):
+                depth += 1 if kind == "{" else -1
+                continue
+            if depth != 1:          # the tables and \* groups
+                continue
+            if kind in ("byte", "text"):
+                pending += bytes([token[1]]) if kind == "byte" else token[1]
+                continue
+            name, arg = token[1], token[2]
+            if name in "\\{}":
+                pending += name.encode()
+                continue
             if pending:
-                self.paragraphs[-1].append(
-                    (pending.decode("cp932"), font, color, ul, size))
+                self.paragraphs[-1].append((pending.decode("cp932"), font, color, ul, size))
                 pending.clear()
-
-        for kind, val in tokens(data):
-            if kind == "{":
-                depth += 1
-                continue
-            if kind == "}":
-                if dest and depth == dest_depth:
-                    dest = None
-                depth -= 1
-                self.balanced &= depth >= 0
-                continue
-            if dest == "fonttbl":
-                if kind == "word" and val[0] == "f" and depth == dest_depth + 1:
-                    entry = {"index": val[1], "name": bytearray()}
-                elif kind == "word" and val[0] in ("fswiss", "froman", "fmodern", "fnil"):
-                    entry["family"] = val[0]
-                elif kind == "word" and val[0] == "fcharset":
-                    entry["charset"] = val[1]
-                elif kind in ("byte", "char", "sym"):
-                    if val == ord(";"):
-                        self.fonts[entry["index"]] = (entry["family"], entry["charset"],
-                                                      entry["name"].decode("cp932"))
-                    else:
-                        entry["name"].append(val)
-                continue
-            if dest == "colortbl":
-                if kind == "word":
-                    entry[val[0]] = val[1]
-                elif val == ord(";"):
-                    self.colors.append((entry["red"], entry["green"], entry["blue"]))
-                continue
-            if dest:
-                continue
-            if kind == "word":
-                word, arg = val
-                if word in ("fonttbl", "colortbl"):
-                    dest, dest_depth, entry = word, depth, {}
-                    continue
-                if word in ("fchars", "lchars"):
-                    dest, dest_depth = word, depth
-                    continue
-                if word == "par":
-                    flush()
-                    self.paragraphs.append([])
-                    continue
-                if word in ("plain", "f", "cf", "ul", "ulnone", "fs"):
-                    flush()
-                    if word == "plain":
-                        font = color = size = None
-                        ul = False
-                    elif word == "f":
-                        font = arg
-                    elif word == "cf":
-                        color = arg
-                    elif word == "fs":
-                        size = arg
-                    else:
-                        ul = word == "ul" and arg != 0
-                    continue
-                self.header_words.append((word, arg))
-            elif kind == "byte":
-                pending.append(val)
-            elif kind == "sym" and val == ord("*"):
-                dest, dest_depth = "*", depth
-            else:
-                pending.append(val)
-        flush()
-        self.balanced &= depth == 0
+            if name == "par":
+                self.paragraphs.append([])
+            elif name == "plain":
+                font, color, ul, size = None, None, False, None
+            elif name == "f":
+                font = arg
+            elif name == "cf":
+                color = arg
+            elif name == "fs":
+                size = arg
+            elif name in ("ul", "ulnone"):
+                ul = name == "ul" and arg != 0
+        if pending:
+            self.paragraphs[-1].append((pending.decode("cp932"), font, color, ul, size))
 
     def texts(self):
         return ["".join(r[0] for r in p) for p in self.paragraphs]
@@ -186,16 +113,17 @@ class PaperTestCase(unittest.TestCase):
 class RtfFormTest(PaperTestCase):
     def test_header_and_tables(self):
         self.assertTrue(self.data.startswith(b"{\\rtf1\\ansi\\ansicpg932"))
-        words = dict(self.rtf.header_words)
+        words = self.rtf.doc.header_words
         self.assertEqual(words.get("deflang"), 1041)
         self.assertEqual(words.get("deftab"), 720)
-        names = [self.rtf.fonts[i][2] for i in range(7)]
-        self.assertEqual(names, ["MS Sans Serif", "Symbol", "ＭＳ ゴシック", "ＭＳ ゴシック",
-                                 "平成明朝", "Times", "ＭＳ Ｐゴシック"])
-        charsets = [self.rtf.fonts[i][1] for i in range(7)]
-        self.assertEqual(charsets, [0, 2, 128, 128, 128, 0, 128])
-        self.assertEqual(self.rtf.colors, [(0, 0, 0), (255, 0, 0)])
-        self.assertTrue(self.rtf.balanced)
+        fonts = self.rtf.doc.fonts
+        self.assertEqual([f.index for f in fonts], list(range(7)))
+        self.assertEqual([f.name for f in fonts],
+                         ["MS Sans Serif", "Symbol", "ＭＳ ゴシック", "ＭＳ ゴシック",
+                          "平成明朝", "Times", "ＭＳ Ｐゴシック"])
+        self.assertEqual([f.words.get("fcharset") for f in fonts], [0, 2, 128, 128, 128, 0, 128])
+        self.assertEqual(self.rtf.doc.colors, [(0, 0, 0), (255, 0, 0)])
+        self.assertEqual(self.rtf.texts(), self.rtf.doc.paragraphs)
 
     def test_text_uses_mincho_for_japanese_and_times_for_ascii_at_8_points(self):
         sizes, faces = set(), set()
