@@ -1,0 +1,38 @@
+#pragma once
+
+#include <memory>
+
+#include <QByteArrayView>
+#include <QFont>
+
+class QTextDocument;
+
+namespace karvel {
+
+// Reads the RTF documents the program carries (code page 932 text written as
+// \'hh escapes, a font table, a colour table) into a QTextDocument.
+//
+// What it renders: paragraphs (\par, one block each, so a document ending in
+// "\par }" ends with an empty block), \line, \tab, \uN with its \ucN fallback,
+// and per run the face from the font table, the point size (\fs), the colour
+// from the colour table (\cf), underline, bold and italic (\plain resets them).
+// Text that the document does not format takes the default font.
+//
+// It reads any input, however malformed, in linear time and without
+// recursion: unbalanced braces, truncated files, huge parameters, deep
+// nesting and invalid bytes give whatever text could be read.
+class RtfReader
+{
+public:
+    // A new document holding `rtf`, with `defaultFont` for unformatted text.
+    static std::unique_ptr<QTextDocument> read(QByteArrayView rtf, const QFont &defaultFont);
+
+    // Replaces the content of `document` with `rtf`. Unformatted text takes
+    // the document's default font.
+    static void read(QByteArrayView rtf, QTextDocument *document);
+
+    // Deeper groups than this are read as if their braces were not there.
+    static constexpr int kMaxGroupDepth = 1024;
+};
+
+} // namespace karvel
