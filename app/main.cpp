@@ -1,7 +1,15 @@
+#include "app/windowregistry.h"
+#include "widgets/fonts.h"
+
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("karvel"));
+    karvel::installFontFallbacks();
+
+    karvel::WindowRegistry windows;
+    windows.show(karvel::WindowId::Exam);
+    return app.exec();
 }

@@ -1,0 +1,92 @@
+#include "windowregistry.h"
+
+#include "exam/examwindow.h"
+#include "info/aboutwindow.h"
+#include "info/verdictwindow.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace karvel {
+
+WindowRegistry::WindowRegistry(const Clock *clock, QObject *parent)
+    : QObject(parent), m_clock(clock)
+{
+}
+
+WindowRegistry::~WindowRegistry()
+{
+    for (auto &w : m_windows)
+        delete w.data();
+}
+
+QWidget *WindowRegistry::create(WindowId id)
+{
+    QWidget *w = nullptr;
+    switch (id) {
+    case WindowId::Exam: {
+        auto *exam = new ExamWindow(m_clock);
+        connect(exam, &ExamWindow::aboutRequested, this, [this] { show(WindowId::About); });
+        connect(exam, &ExamWindow::exitRequested, this, &WindowRegistry::exitAll);
+        connect(exam, &ExamWindow::verdictRequested, this,
+                [this](int n) { show(verdictWindow(n)); });
+        w = exam;
+        break;
+    }
+    case WindowId::About:
+        w = new AboutWindow;
+        break;
+    default:
+        w = new VerdictWindow(index(id));
+        break;
+    }
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    return w;
+}
+
+QWidget *WindowRegistry::show(WindowId id)
+{
+    QPointer<QWidget> &slot = m_windows[index(id)];
+    if (!slot) {
+        slot = create(id);
+        centreOnScreen(slot);
+        slot->show();
+        // Now that the frame is known, centre the frame, not the client area.
+        centreOnScreen(slot);
+    } else {
+        slot->showNormal();
+        slot->raise();
+    }
+    slot->activateWindow();
+    return slot;
+}
+
+void WindowRegistry::close(WindowId id)
+{
+    if (QWidget *w = m_windows[index(id)])
+        w->close();
+}
+
+ExamWindow *WindowRegistry::exam() const
+{
+    return qobject_cast<ExamWindow *>(window(WindowId::Exam));
+}
+
+void WindowRegistry::exitAll()
+{
+    for (int i = 0; i < kWindowCount; ++i)
+        close(static_cast<WindowId>(i));
+}
+
+void centreOnScreen(QWidget *window)
+{
+    QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->frameGeometry().size();
+    window->move(area.x() + (area.width() - size.width()) / 2,
+                 area.y() + (area.height() - size.height()) / 2);
+}
+
+} // namespace karvel

@@ -1,0 +1,369 @@
+#include "examwindow.h"
+
+#include "examlayout.h"
+#include "widgets/multirowtabs.h"
+#include "widgets/picturebox.h"
+#include "widgets/richtextview.h"
+#include "widgets/soundstrip.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+
+namespace karvel {
+
+namespace L = examlayout;
+
+namespace {
+
+QString text(const char16_t *s)
+{
+    return QString::fromUtf16(s);
+}
+
+QFont fontOf(const L::FontSpec &spec)
+{
+    QFont f(text(spec.face));
+    f.setPointSizeF(spec.points);
+    f.setBold(spec.bold);
+    return f;
+}
+
+// The client area: the background picture from its top-left corner.
+class ClientArea : public QWidget
+{
+public:
+    explicit ClientArea(QWidget *parent) : QWidget(parent)
+    {
+        setObjectName(QStringLiteral("client"));
+        setFixedSize(L::kClientWidth, L::kClientHeight);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (m_background.isNull())
+            m_background = QPixmap(QString::fromLatin1(L::kBackground));
+        QPainter p(this);
+        p.fillRect(rect(), palette().color(QPalette::Window));
+        p.drawPixmap(0, 0, m_background);
+    }
+
+private:
+    QPixmap m_background;
+};
+
+const L::ControlSpec &controlSpec(const char *name)
+{
+    for (const L::ControlSpec &c : L::kControls) {
+        if (qstrcmp(c.name, name) == 0)
+            return c;
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace
+
+ExamWindow::ExamWindow(const Clock *clock, QWidget *parent)
+    : QMainWindow(parent),
+      m_ownClock(clock ? nullptr : std::make_unique<SystemClock>()),
+      m_clock(clock ? clock : m_ownClock.get()),
+      m_countdown(*m_clock)
+{
+    setObjectName(QStringLiteral("frmKarvel"));
+    setWindowTitle(text(L::kCaption));
+    setFont(fontOf(L::kWindowDefault));
+    m_timer.setObjectName(QStringLiteral("tmr時間"));
+    m_timer.setInterval(L::kTimerInterval);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &ExamWindow::tick);
+    build();
+}
+
+ExamWindow::~ExamWindow() = default;
+
+void ExamWindow::build()
+{
+    buildMenus();
+    m_client = new ClientArea(this);
+    setCentralWidget(m_client);
+
+    for (const L::ControlSpec &c : L::kControls) {
+        QWidget *w = nullptr;
+        switch (c.kind) {
+        case L::Kind::Button: {
+            auto *b = new QPushButton(text(c.text), m_client);
+            w = b;
+            break;
+        }
+        case L::Kind::Label: {
+            auto *l = new QLabel(text(c.text), m_client);
+            l->setAlignment(c.align);
+            l->setMargin(0);
+            l->setIndent(0);
+            w = l;
+            break;
+        }
+        case L::Kind::TabControl: {
+            auto *t = new MultiRowTabControl(qstrcmp(c.name, "SSTab2") == 0
+                                                 ? L::kAnswerTabsPerRow : L::kPaperTabsPerRow,
+                                             L::kTabHeight, m_client);
+            w = t;
+            break;
+        }
+        case L::Kind::SoundStrip:
+            w = new SoundPlayerStrip(m_client);
+            break;
+        }
+        w->setObjectName(QString::fromUtf8(c.name));
+        w->setFont(fontOf(c.font));
+        w->setGeometry(c.geometry);
+        if (c.background) {
+            if (auto *t = qobject_cast<MultiRowTabControl *>(w)) {
+                t->setPageColor(*c.background);
+            } else {
+                QPalette pal = w->palette();
+                pal.setColor(QPalette::Window, *c.background);
+                w->setPalette(pal);
+                w->setAutoFillBackground(true);
+            }
+        }
+    }
+
+    m_start = m_client->findChild<QPushButton *>(QStringLiteral("cmdスタート"));
+    m_score = m_client->findChild<QPushButton *>(QStringLiteral("cmd得点"));
+    m_passRate = m_client->findChild<QPushButton *>(QStringLiteral("cmd合格率"));
+    m_seconds = m_client->findChild<QLabel *>(QStringLiteral("lbl秒"));
+    m_scoreLabel = m_client->findChild<QLabel *>(QStringLiteral("lbl得点"));
+    m_paperTabs = m_client->findChild<MultiRowTabControl *>(QStringLiteral("stbKarvel"));
+    m_answerTabs = m_client->findChild<MultiRowTabControl *>(QStringLiteral("SSTab2"));
+    m_strip = m_client->findChild<SoundPlayerStrip *>(QStringLiteral("MMControl1"));
+    for (QLabel *l : m_client->findChildren<QLabel *>(Qt::FindDirectChildrenOnly))
+        l->setFocusPolicy(Qt::NoFocus);
+    setScoreText(QString());
+
+    connect(m_start, &QPushButton::clicked, this, &ExamWindow::start);
+    connect(m_score, &QPushButton::clicked, this, &ExamWindow::scoreSheet);
+    connect(m_passRate, &QPushButton::clicked, this, &ExamWindow::passRate);
+
+    buildPaperTabs();
+    buildAnswerTabs();
+    applyFocusOrder();
+
+    // The client area is fixed; the window is as large as it and the menu bar.
+    setFixedSize(L::kClientWidth, L::kClientHeight + menuBar()->sizeHint().height());
+}
+
+void ExamWindow::buildMenus()
+{
+    for (const L::MenuSpec &m : L::kMenus) {
+        QMenu *menu = menuBar()->addMenu(text(m.barCaption));
+        menu->setObjectName(QString::fromUtf8(m.barName));
+        QAction *action = menu->addAction(text(m.commandCaption));
+        action->setObjectName(QString::fromUtf8(m.commandName));
+        if (qstrcmp(m.commandName, "mnuExit") == 0)
+            connect(action, &QAction::triggered, this, &ExamWindow::exitRequested);
+        else
+            connect(action, &QAction::triggered, this, &ExamWindow::aboutRequested);
+    }
+}
+
+void ExamWindow::buildPaperTabs()
+{
+    for (const L::PaperTabSpec &t : L::kPaperTabs) {
+        QWidget *page = m_paperTabs->addTab(text(t.caption));
+        QWidget *w = nullptr;
+        if (t.content == L::PaperContent::Paper) {
+            auto *view = new RichTextView(fontOf(L::kGothic9), page);
+            QFile file(QString::fromLatin1(t.resource));
+            if (file.open(QIODevice::ReadOnly))
+                view->setContent(file.readAll());
+            w = view;
+        } else {
+            w = new PictureBox(QString::fromLatin1(t.resource), page);
+        }
+        w->setObjectName(QString::fromUtf8(t.name));
+        w->setGeometry(t.geometry);
+    }
+}
+
+void ExamWindow::buildAnswerTabs()
+{
+    const QPixmap ring(QString::fromLatin1(L::kMarkImage));
+    for (const KeyRow &row : answerKey()) {
+        const int n = row.question;
+        const bool windowFont = n >= L::kDefaultFontFirst && n <= L::kDefaultFontLast;
+        QWidget *page = m_answerTabs->addTab(text(row.caption));
+
+        // The circle mark, hidden until the sheet is scored.
+        auto *mark = new QLabel(page);
+        mark->setObjectName(QStringLiteral("pctマル%1").arg(n));
+        QRect markRect = L::kMark;
+        for (const L::MarkException &e : L::kMarkExceptions) {
+            if (e.question == n)
+                markRect = e.geometry;
+        }
+        mark->setGeometry(markRect);
+        mark->setPixmap(ring);
+        mark->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        mark->setAutoFillBackground(true);
+        mark->setBackgroundRole(QPalette::Button);
+        mark->setAccessibleName(QStringLiteral("○ %1").arg(text(row.caption)));
+        mark->hide();
+        m_marks[n - 1] = mark;
+
+        // The answer frame and its four boxes.
+        auto *frame = new QGroupBox(text(L::kFrameCaption), page);
+        frame->setObjectName(QStringLiteral("Frame%1").arg(n));
+        QRect frameRect = L::kFrame;
+        for (int shifted : L::kFramesShifted) {
+            if (shifted == n)
+                frameRect.moveLeft(L::kFrameShiftedLeft);
+        }
+        frame->setGeometry(frameRect);
+        frame->setFont(windowFont ? fontOf(L::kWindowDefault) : fontOf(L::kGothic9));
+        frame->setAutoFillBackground(true);
+        frame->setBackgroundRole(QPalette::Button);
+        frame->setFocusPolicy(Qt::NoFocus);
+
+        for (int k = 1; k <= kChoiceCount; ++k) {
+            const L::BoxSpec &b = L::kBoxes[k - 1];
+            int width = b.width;
+            for (const L::BoxWidthException &e : L::kBoxWidthExceptions) {
+                if (e.question == n && e.index == k)
+                    width = e.width;
+            }
+            auto *box = new QCheckBox(text(b.caption), frame);
+            box->setObjectName(QStringLiteral("chkKarvel%1_%2").arg(n).arg(k));
+            box->setGeometry(b.left, L::kBoxTop, width, L::kBoxHeight);
+            if (n == L::kSerifBoxQuestion && k == L::kSerifBoxIndex)
+                box->setFont(fontOf(L::kSerif825));
+            else
+                box->setFont(windowFont ? fontOf(L::kWindowDefault) : fontOf(L::kGothic9));
+            box->setAccessibleDescription(text(row.caption));
+            m_boxes[n - 1][k - 1] = box;
+        }
+    }
+}
+
+void ExamWindow::applyFocusOrder()
+{
+    // Collect every control that can take the focus with its stored index,
+    // then chain them in that order.
+    QList<std::pair<int, QWidget *>> order;
+    for (const L::TabIndexSpec &t : L::kTabIndexes) {
+        if (auto *w = findChild<QWidget *>(QString::fromUtf8(t.name)))
+            order.append({t.index, w});
+    }
+    for (int n = 1; n <= kQuestionCount; ++n) {
+        for (int k = 1; k <= kChoiceCount; ++k)
+            order.append({L::tabIndexOfBox(n, k), box(n, k)});
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    QWidget *previous = nullptr;
+    for (const auto &[index, w] : order) {
+        if (w->focusPolicy() == Qt::NoFocus)
+            continue;
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+QCheckBox *ExamWindow::box(int question, int index) const
+{
+    return m_boxes.at(question - 1).at(index - 1);
+}
+
+QLabel *ExamWindow::mark(int question) const
+{
+    return m_marks.at(question - 1);
+}
+
+void ExamWindow::setScoreText(const QString &s)
+{
+    // lbl得点 keeps its left edge and height; its width follows its text.
+    m_scoreLabel->setText(s);
+    const QRect g = controlSpec("lbl得点").geometry;
+    m_scoreLabel->setGeometry(g.left(), g.top(),
+                              m_scoreLabel->fontMetrics().horizontalAdvance(s), g.height());
+}
+
+Sheet ExamWindow::sheet() const
+{
+    Sheet s{};
+    for (int n = 1; n <= kQuestionCount; ++n) {
+        for (int k = 1; k <= kChoiceCount; ++k)
+            s[n - 1][k - 1] = box(n, k)->isChecked();
+    }
+    return s;
+}
+
+QString ExamWindow::AppFolder()
+{
+    return AppFolder(QCoreApplication::applicationDirPath());
+}
+
+QString ExamWindow::AppFolder(const QString &folder)
+{
+    const QString separator = QDir::separator();
+    return folder.endsWith(separator) ? folder : folder + separator;
+}
+
+void ExamWindow::PlaySound(const QString &)
+{
+    // The file is the one the tick has just opened from that same path.
+    m_strip->command(QStringLiteral("Prev"));
+    m_strip->command(QStringLiteral("Play"));
+}
+
+void ExamWindow::start()
+{
+    m_timer.start();
+    m_countdown.start();
+    m_seconds->setText(Countdown::format(m_countdown.remainingMinutes()));
+    m_start->setEnabled(false);
+    setScoreText(QString());
+    for (QLabel *mark : m_marks)
+        mark->hide();
+}
+
+void ExamWindow::tick()
+{
+    if (m_countdown.update())
+        m_seconds->setText(Countdown::format(m_countdown.remainingMinutes()));
+    const QString chime = AppFolder() + QStringLiteral("Zikan.wav");
+    m_strip->setFileName(chime);
+    m_strip->command(QStringLiteral("Open"));
+    if (m_seconds->text() == QLatin1String("0:00")) {
+        m_timer.stop();
+        PlaySound(chime);
+    }
+}
+
+void ExamWindow::scoreSheet()
+{
+    m_start->setEnabled(true);
+    m_seconds->setText(QString());
+    m_timer.stop();
+    const Result result = score(sheet());
+    for (int n = 1; n <= kQuestionCount; ++n)
+        m_marks[n - 1]->setVisible(result.right[n - 1]);
+    setScoreText(QString::number(result.total));
+}
+
+void ExamWindow::passRate()
+{
+    const int window = verdictWindowFor(m_scoreLabel->text());
+    if (window != 0)
+        emit verdictRequested(window);
+}
+
+} // namespace karvel

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "countdown.h"
+#include "scoring.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QTimer>
+
+#include <array>
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+namespace karvel {
+
+class MultiRowTabControl;
+class SoundPlayerStrip;
+
+// The exam window frmKarvel: the question paper and figures above, the
+// forty answer tabs below, the Start, Score and Pass-rate buttons, the
+// one-hour countdown and the time-up chime.
+class ExamWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // `clock` drives the countdown (the system clock when null); it must
+    // outlive the window.
+    explicit ExamWindow(const Clock *clock = nullptr, QWidget *parent = nullptr);
+    ~ExamWindow() override;
+
+    // The answer box `index` (1..4) of `question` (1..40), and its mark.
+    QCheckBox *box(int question, int index) const;
+    QLabel *mark(int question) const;
+    MultiRowTabControl *answerTabs() const { return m_answerTabs; }
+    MultiRowTabControl *paperTabs() const { return m_paperTabs; }
+    SoundPlayerStrip *soundStrip() const { return m_strip; }
+    bool timerActive() const { return m_timer.isActive(); }
+
+    // The folder of the program's executable, ending in the separator.
+    static QString AppFolder();
+    static QString AppFolder(const QString &folder);
+    // Plays the file the sound strip has open, from its start.
+    void PlaySound(const QString &path);
+
+    // The handlers.
+    void start();
+    void tick();
+    void scoreSheet();
+    void passRate();
+
+signals:
+    void aboutRequested();
+    void exitRequested();
+    // The verdict window 1..6 chosen by the Pass-rate button.
+    void verdictRequested(int window);
+
+private:
+    void build();
+    void buildMenus();
+    void buildPaperTabs();
+    void buildAnswerTabs();
+    void applyFocusOrder();
+    void setScoreText(const QString &text);
+    Sheet sheet() const;
+
+    std::unique_ptr<Clock> m_ownClock;
+    const Clock *m_clock;
+    Countdown m_countdown;
+    QTimer m_timer; // tmr時間
+
+    QWidget *m_client = nullptr;
+    QPushButton *m_start = nullptr;
+    QPushButton *m_score = nullptr;
+    QPushButton *m_passRate = nullptr;
+    QLabel *m_seconds = nullptr;  // lbl秒
+    QLabel *m_scoreLabel = nullptr; // lbl得点
+    MultiRowTabControl *m_paperTabs = nullptr;
+    MultiRowTabControl *m_answerTabs = nullptr;
+    SoundPlayerStrip *m_strip = nullptr;
+    std::array<std::array<QCheckBox *, kChoiceCount>, kQuestionCount> m_boxes{};
+    std::array<QLabel *, kQuestionCount> m_marks{};
+};
+
+} // namespace karvel

@@ -1,0 +1,34 @@
+#include "infowindow.h"
+
+#include "widgets/richtextview.h"
+
+#include <QFile>
+
+namespace karvel {
+
+InfoWindow::InfoWindow(const QString &name, const QString &title, QSize client,
+                       const QColor &background, QRect viewGeometry, const char *document,
+                       QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(name);
+    setWindowTitle(title);
+    setFixedSize(client);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, background);
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    QFont viewFont(QStringLiteral("ＭＳ ゴシック"));
+    viewFont.setPointSizeF(9);
+    m_view = new RichTextView(viewFont, this);
+    m_view->setObjectName(QStringLiteral("RichTextBox1"));
+    // The view reaches past the right and bottom edges and is cut off there.
+    m_view->setGeometry(viewGeometry);
+    QFile file(QString::fromLatin1(document));
+    if (file.open(QIODevice::ReadOnly))
+        m_view->setContent(file.readAll());
+    setFocusProxy(m_view);
+}
+
+} // namespace karvel

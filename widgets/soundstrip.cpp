@@ -1,0 +1,252 @@
+#include "soundstrip.h"
+
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSoundEffect>
+#include <QStyle>
+#include <QToolButton>
+#include <QUrl>
+
+namespace karvel {
+
+namespace {
+
+// Qt's sound-effect player: it needs no media back end and plays 16-bit
+// wave files; with no audio server it stays silent without complaint.
+class SoundEffectBackend : public SoundBackend
+{
+public:
+    bool open(const QString &path) override
+    {
+        if (!QFileInfo(path).isReadable())
+            return false;
+        if (!m_effect)
+            m_effect = std::make_unique<QSoundEffect>();
+        m_effect->setSource(QUrl::fromLocalFile(path));
+        return m_effect->status() != QSoundEffect::Error;
+    }
+    void rewind() override
+    {
+        if (m_effect)
+            m_effect->stop();
+    }
+    void play() override
+    {
+        if (m_effect && m_effect->status() != QSoundEffect::Error)
+            m_effect->play();
+    }
+    void stop() override
+    {
+        if (m_effect)
+            m_effect->stop();
+    }
+
+private:
+    std::unique_ptr<QSoundEffect> m_effect;
+};
+
+enum class Glyph { Prev, Next, Play, Pause, Back, Step, Stop, Record, Eject };
+
+// The nine buttons of the strip, left to right.
+constexpr Glyph kButtons[] = {Glyph::Prev, Glyph::Next, Glyph::Play, Glyph::Pause,
+                              Glyph::Back, Glyph::Step, Glyph::Stop, Glyph::Record,
+                              Glyph::Eject};
+
+const char *glyphName(Glyph g)
+{
+    switch (g) {
+    case Glyph::Prev: return "Prev";
+    case Glyph::Next: return "Next";
+    case Glyph::Play: return "Play";
+    case Glyph::Pause: return "Pause";
+    case Glyph::Back: return "Back";
+    case Glyph::Step: return "Step";
+    case Glyph::Stop: return "Stop";
+    case Glyph::Record: return "Record";
+    case Glyph::Eject: return "Eject";
+    }
+    return "";
+}
+
+// Small black media symbols, drawn so that the strip looks the same on every
+// style; the enabled state greys them.
+QIcon glyphIcon(Glyph g)
+{
+    QPixmap pm(16, 12);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(g == Glyph::Record ? QColor(180, 0, 0) : QColor(0, 0, 0));
+    auto triangle = [&](qreal x, bool right) {
+        QPainterPath path;
+        if (right) {
+            path.moveTo(x, 2);
+            path.lineTo(x + 5, 6);
+            path.lineTo(x, 10);
+        } else {
+            path.moveTo(x + 5, 2);
+            path.lineTo(x, 6);
+            path.lineTo(x + 5, 10);
+        }
+        path.closeSubpath();
+        p.drawPath(path);
+    };
+    switch (g) {
+    case Glyph::Prev:
+        p.drawRect(QRectF(3, 2, 1.5, 8));
+        triangle(5, false);
+        triangle(9, false);
+        break;
+    case Glyph::Next:
+        triangle(2, true);
+        triangle(6, true);
+        p.drawRect(QRectF(11.5, 2, 1.5, 8));
+        break;
+    case Glyph::Play:
+        triangle(5, true);
+        break;
+    case Glyph::Pause:
+        p.drawRect(QRectF(5, 2, 2, 8));
+        p.drawRect(QRectF(9, 2, 2, 8));
+        break;
+    case Glyph::Back:
+        triangle(3, false);
+        triangle(8, false);
+        break;
+    case Glyph::Step:
+        triangle(3, true);
+        triangle(8, true);
+        break;
+    case Glyph::Stop:
+        p.drawRect(QRectF(4, 2, 8, 8));
+        break;
+    case Glyph::Record:
+        p.drawEllipse(QRectF(4, 2, 8, 8));
+        break;
+    case Glyph::Eject: {
+        QPainterPath path;
+        path.moveTo(8, 2);
+        path.lineTo(13, 7);
+        path.lineTo(3, 7);
+        path.closeSubpath();
+        p.drawPath(path);
+        p.drawRect(QRectF(3, 8.5, 10, 1.5));
+        break;
+    }
+    }
+    return QIcon(pm);
+}
+
+} // namespace
+
+SoundPlayerStrip::SoundPlayerStrip(QWidget *parent)
+    : QWidget(parent)
+{
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    for (Glyph g : kButtons) {
+        auto *button = new QToolButton(this);
+        button->setObjectName(QLatin1String(glyphName(g)));
+        button->setAccessibleName(QLatin1String(glyphName(g)));
+        button->setIcon(glyphIcon(g));
+        button->setIconSize(QSize(16, 12));
+        button->setAutoRaise(false);
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+        row->addWidget(button);
+        m_buttons.append(button);
+        connect(button, &QToolButton::clicked, this, [this, g] {
+            switch (g) {
+            case Glyph::Prev:
+            case Glyph::Back:
+                command(QStringLiteral("Prev"));
+                break;
+            case Glyph::Play:
+                command(QStringLiteral("Play"));
+                break;
+            case Glyph::Pause:
+            case Glyph::Stop:
+                command(QStringLiteral("Stop"));
+                break;
+            case Glyph::Eject:
+                command(QStringLiteral("Close"));
+                break;
+            default:
+                break;
+            }
+        });
+    }
+    updateButtons();
+}
+
+SoundPlayerStrip::~SoundPlayerStrip() = default;
+
+void SoundPlayerStrip::setBackend(std::unique_ptr<SoundBackend> backend)
+{
+    m_backend = std::move(backend);
+    m_open = false;
+    m_openFile.clear();
+    updateButtons();
+}
+
+SoundBackend &SoundPlayerStrip::backend()
+{
+    // Created on first use: the audio system is not touched before a sound
+    // is asked for.
+    if (!m_backend)
+        m_backend = std::make_unique<SoundEffectBackend>();
+    return *m_backend;
+}
+
+void SoundPlayerStrip::command(const QString &name)
+{
+    if (name.compare(QLatin1String("Open"), Qt::CaseInsensitive) == 0) {
+        open();
+    } else if (name.compare(QLatin1String("Prev"), Qt::CaseInsensitive) == 0) {
+        if (m_open)
+            backend().rewind();
+    } else if (name.compare(QLatin1String("Play"), Qt::CaseInsensitive) == 0) {
+        if (m_open)
+            backend().play();
+    } else if (name.compare(QLatin1String("Stop"), Qt::CaseInsensitive) == 0) {
+        if (m_open)
+            backend().stop();
+    } else if (name.compare(QLatin1String("Close"), Qt::CaseInsensitive) == 0) {
+        close();
+    }
+}
+
+void SoundPlayerStrip::open()
+{
+    if (m_open && m_openFile == m_fileName)
+        return;
+    m_openFile = m_fileName;
+    m_open = !m_fileName.isEmpty() && backend().open(m_fileName);
+    updateButtons();
+}
+
+void SoundPlayerStrip::close()
+{
+    if (m_open)
+        backend().stop();
+    m_open = false;
+    m_openFile.clear();
+    updateButtons();
+}
+
+void SoundPlayerStrip::updateButtons()
+{
+    for (QToolButton *button : std::as_const(m_buttons)) {
+        const QString n = button->objectName();
+        const bool usable = n == QLatin1String("Prev") || n == QLatin1String("Play")
+            || n == QLatin1String("Stop") || n == QLatin1String("Pause")
+            || n == QLatin1String("Eject") || n == QLatin1String("Back");
+        button->setEnabled(m_open && usable);
+    }
+}
+
+} // namespace karvel
