@@ -88,8 +88,8 @@ MultiRowTabControl::MultiRowTabControl(int tabsPerRow, int tabHeight, QWidget *p
       m_pageColor(palette().color(QPalette::Button)),
       m_strip(new Strip(this))
 {
+    installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
 QWidget *MultiRowTabControl::addTab(const QString &caption)
@@ -364,11 +364,18 @@ QAccessibleInterface *stripAccessibleFactory(const QString &, QObject *object)
     return nullptr;
 }
 
-const bool kFactoryInstalled = [] {
-    QAccessible::installFactory(stripAccessibleFactory);
-    return true;
-}();
-
 } // namespace
+
+void MultiRowTabControl::installAccessibility()
+{
+    // Installed once the application's own factories are in place: the
+    // latest factory is asked first, and the strip is a plain QWidget that
+    // the widgets' factory would otherwise take.
+    static const bool installed = [] {
+        QAccessible::installFactory(stripAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
 
 } // namespace karvel

@@ -65,6 +65,7 @@ private:
     };
 
     int stripHeight() const { return rowCount() * m_tabHeight; }
+    static void installAccessibility();
 
     int m_tabsPerRow;
     int m_tabHeight;
