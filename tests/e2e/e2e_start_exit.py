@@ -5,12 +5,13 @@ sees the process end with nothing left running."""
 import subprocess
 
 from harness import (Picture, check, geometry, menu_command, running_programs, screenshot,
-                     start, wait_exit, wait_for_window, windows)
+                     start, wait_exit, wait_for_window, wait_painted, windows)
 
 TITLE = "問題 （Karvel）"
 
 program = start()
 wid = wait_for_window(TITLE)
+wait_painted(wid)
 x, y, w, h = geometry(wid)
 check((w, h) >= (792, 554), f"the exam window is {w}x{h}")
 screen_w, screen_h = map(int, subprocess.run(

@@ -59,11 +59,12 @@ def geometry(wid):
     return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
 
-def click(wid, x, y):
-    """A real left click at (x, y) of the window's client area."""
+def click(wid, x, y, settle=0.15):
+    """A real left click at (x, y) of the window's client area, the window
+    raised first (with no window manager, windows overlap freely)."""
     run("xdotool", "windowraise", str(wid))
     run("xdotool", "mousemove", "--window", str(wid), str(x), str(y), "click", "1")
-    time.sleep(0.15)
+    time.sleep(settle)
 
 
 def key(*keys):
@@ -84,9 +85,12 @@ def screenshot(name):
 class Picture:
     """The pixels of a screenshot (RGB), read once through PIL."""
 
-    def __init__(self, path):
+    def __init__(self, path_or_image):
         from PIL import Image
-        self.image = Image.open(path).convert("RGB")
+        image = path_or_image
+        if not isinstance(image, Image.Image):
+            image = Image.open(path_or_image)
+        self.image = image.convert("RGB")
 
     def at(self, x, y):
         return self.image.getpixel((x, y))
@@ -122,3 +126,124 @@ def running_programs():
             except OSError:
                 pass
     return found
+
+
+def grab(box=None):
+    """The screen as it is now, or the part `box` (x0, y0, x1, y1) of it, as a
+    Picture whose coordinates stay those of the screen. Much quicker than
+    screenshot(): for checks in a loop, not for keeping."""
+    from PIL import Image, ImageGrab
+    if not box:
+        return Picture(ImageGrab.grab(xdisplay=os.environ["DISPLAY"]))
+    part = ImageGrab.grab(bbox=box, xdisplay=os.environ["DISPLAY"])
+    image = Image.new("RGB", (box[2], box[3]))
+    image.paste(part, box[:2])
+    return Picture(image)
+
+
+def client_origin(wid, client_height):
+    """The screen position of the window's client area below its menu bar,
+    for a window whose client area is `client_height` pixels high."""
+    x, y, _, h = geometry(wid)
+    return x, y + h - client_height
+
+
+# --- The accessibility bus (AT-SPI through pyatspi) ------------------------
+
+def accessible_app(name="karvel", timeout=10.0):
+    """The program's node on the accessibility bus, once it has appeared."""
+    import pyatspi
+    desktop = pyatspi.Registry.getDesktop(0)
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        for app in desktop:
+            if app is not None and app.name == name:
+                return app
+        time.sleep(0.05)
+    fail(f"{name!r} did not appear on the accessibility bus within {timeout} s")
+
+
+def accessible_nodes(root, role=None, name=None):
+    """`root` and every node below it, depth first in child order, keeping
+    those of the role (a pyatspi ROLE_ constant) and the name given."""
+    found = []
+    stack = [root]
+    while stack:
+        node = stack.pop()
+        if node is None:
+            continue
+        if (role is None or node.getRole() == role) and (name is None or node.name == name):
+            found.append(node)
+        stack.extend(reversed([child for child in node]))
+    return found
+
+
+def accessible_window(app, title, timeout=10.0):
+    """The top-level node of the program's window titled `title`."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        for window in app:
+            if window is not None and window.name == title:
+                return window
+        time.sleep(0.05)
+    fail(f"no window titled {title!r} on the accessibility bus within {timeout} s")
+
+
+def states(node):
+    """The node's states as a set of pyatspi STATE_ constants."""
+    return set(node.getState().getStates())
+
+
+def extents(node):
+    """(x, y, width, height) of the node on the screen."""
+    import pyatspi
+    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return box.x, box.y, box.width, box.height
+
+
+def do_action(node, action_name):
+    """Runs the node's action of that name ("Press", "Toggle", ...)."""
+    action = node.queryAction()
+    names = [action.getName(i) for i in range(action.nActions)]
+    if action_name not in names:
+        fail(f"{node.name!r} has no action {action_name!r}, only {names}")
+    action.doAction(names.index(action_name))
+
+
+def wait_until(condition, message, timeout=5.0):
+    """Polls `condition` until it holds; fails with `message` if it never does."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            fail(message)
+        time.sleep(0.05)
+
+
+def eventually(condition, timeout=2.0):
+    """Polls `condition` until it gives a true value or the time is up, and
+    returns its last value; for states that settle a moment after an input."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(0.05)
+
+
+def wait_painted(wid, timeout=10.0):
+    """Waits until the window is drawn on the screen: a window is found as
+    soon as it is mapped, and stays black there until the program paints it."""
+    def painted():
+        x, y, w, h = geometry(wid)
+        box = (x, y, x + w, y + h)
+        picture = grab(box)
+        step = 8
+        points = [(px, py) for px in range(x, x + w, step) for py in range(y, y + h, step)]
+        black = sum(1 for p in points if picture.at(*p) == (0, 0, 0))
+        return black < len(points) // 4
+
+    if not eventually(painted, timeout):
+        fail(f"window {wid} was not painted within {timeout} s")
