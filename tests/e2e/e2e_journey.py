@@ -270,11 +270,11 @@ screenshot("journey-ring-13")
 
 # --- Verdict ------------------------------------------------------------------
 
-VERDICTS = {  # band window: (Label1 text, Label1 left and width, Label1 colour, Label2 text)
+VERDICTS = {  # band window: Label1 text, left, width and colour; Label2 text, left and width
     3: (" 合格率 ５０％", 328, 169, (255, 255, 128),
-        " 三流大学でも危ないです。 一生懸命お祈りしましょう。"),
+        " 三流大学でも危ないです。 一生懸命お祈りしましょう。", 192, 449),
     4: (" 合格率 １０％", 312, 169, (128, 255, 128),
-        " 浪人生活にリーチです。 金属バットを持たないようにしましょう。"),
+        " 浪人生活にリーチです。 金属バットを持たないようにしましょう。", 128, 537),
 }
 
 
@@ -285,7 +285,7 @@ def band(score):
 def ask_verdict(score, before, shot):
     """Presses Pass rate and checks the new verdict window of the score's band."""
     window = band(score)
-    rate, left, width, colour, comment = VERDICTS[window]
+    rate, left, width, colour, comment, comment_left, comment_width = VERDICTS[window]
     on_exam(centre(PASS_RATE), settle=0.2)
     new = wait_until(lambda: [w for w in windows(VERDICT) if w not in before],
                      f"Pass rate with {score} points opened no new {VERDICT!r} window")
@@ -301,9 +301,11 @@ def ask_verdict(score, before, shot):
     labels = accessible_nodes(frames[0], pyatspi.ROLE_LABEL)
     names = [l.name for l in labels]
     check(names == [rate, comment], f"verdict window {window} reads {names}")
-    label1 = labels[0]
-    check(extents(label1) == (x + left, y + 16, width, 25),
-          f"its Label1 stands at {left},16 {width}x25 ({extents(label1)})")
+    label1, label2 = labels
+    check(extents(label1) == (x + left, y + 16, width, 25)
+          and extents(label2) == (x + comment_left, y + 56, comment_width, 17),
+          f"its labels stand at {left},16 {width}x25 and {comment_left},56 {comment_width}x17 "
+          f"({extents(label1)}, {extents(label2)})")
     # The window may open over another verdict window at the same place, so
     # wait until its own Label1 colour is on the screen.
     lx, ly, lw, lh = extents(label1)
