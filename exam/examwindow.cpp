@@ -178,18 +178,19 @@ void ExamWindow::buildPaperTabs()
 {
     for (const L::PaperTabSpec &t : L::kPaperTabs) {
         QWidget *page = m_paperTabs->addTab(text(t.caption));
-        QWidget *w = nullptr;
         if (t.content == L::PaperContent::Paper) {
             auto *view = new RichTextView(fontOf(L::kGothic9), page);
+            view->setObjectName(QString::fromUtf8(t.name));
+            // Sized before the paper goes in, so that it is laid out once.
+            view->setGeometry(t.geometry);
             QFile file(QString::fromLatin1(t.resource));
             if (file.open(QIODevice::ReadOnly))
                 view->setContent(file.readAll());
-            w = view;
         } else {
-            w = new PictureBox(QString::fromLatin1(t.resource), page);
+            auto *box = new PictureBox(QString::fromLatin1(t.resource), page);
+            box->setObjectName(QString::fromUtf8(t.name));
+            box->setGeometry(t.geometry);
         }
-        w->setObjectName(QString::fromUtf8(t.name));
-        w->setGeometry(t.geometry);
     }
 }
 

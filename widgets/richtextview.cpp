@@ -33,17 +33,14 @@ RichTextView::RichTextView(const QString &path, const QFont &defaultFont, QWidge
 
 void RichTextView::setContent(QByteArrayView rtf)
 {
-    // The document is built apart from the view and then handed over, so
-    // the view lays it out once.
-    std::unique_ptr<QTextDocument> document = RtfReader::read(rtf, font());
-    // The first document belongs to the text control, which deletes it when
-    // it is replaced; the ones set here belong to the view.
-    QTextDocument *old = this->document();
-    const bool ownedHere = old && old->parent() == this;
-    document->setParent(this);
-    setDocument(document.release());
-    if (ownedHere)
-        delete old;
+    // Read into the view's own document, in one edit block so that its
+    // layout hears of one change rather than one per paragraph.
+    QTextDocument *doc = document();
+    doc->setDefaultFont(font());
+    QTextCursor block(doc);
+    block.beginEditBlock();
+    RtfReader::read(rtf, doc);
+    block.endEditBlock();
 
     moveCursor(QTextCursor::Start);
     verticalScrollBar()->setValue(0);
