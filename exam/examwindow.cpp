@@ -325,6 +325,13 @@ void ExamWindow::PlaySound(const QString &)
     m_strip->command(QStringLiteral("Play"));
 }
 
+void ExamWindow::closeEvent(QCloseEvent *event)
+{
+    // A running countdown ends with the window, without the chime.
+    m_timer.stop();
+    QMainWindow::closeEvent(event);
+}
+
 void ExamWindow::start()
 {
     m_timer.start();

@@ -58,6 +58,9 @@ signals:
     // The verdict window 1..6 chosen by the Pass-rate button.
     void verdictRequested(int window);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void build();
     void buildMenus();

@@ -440,6 +440,16 @@ private slots:
         QVERIFY(!m_sound.contains(QStringLiteral("play")));
     }
 
+    void closingTheWindowStopsTheCountdown()
+    {
+        w->start();
+        m_clock.advance(59 * 60000);
+        w->close();
+        QVERIFY(!w->timerActive());
+        QTest::qWait(1200); // no tick comes
+        QVERIFY(!m_sound.contains(QStringLiteral("play")));
+    }
+
     void appFolderEndsInOneSeparator()
     {
         QCOMPARE(ExamWindow::AppFolder(QStringLiteral("/opt/karvel")), QStringLiteral("/opt/karvel/"));
