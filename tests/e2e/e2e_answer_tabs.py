@@ -70,6 +70,14 @@ def selected():
 
 check(selected() == [1], f"only 1A-問1 is selected at opening ({selected()})")
 
+# A real click in the middle of 2A-問1, the tab right below the chosen one,
+# chooses it, and a click on 1A-問1 goes back.
+for n in (11, 1):
+    x, y, w, h = tab_rect(n - 1)
+    click(wid, x - ox + w // 2, y - oy + h // 2 + menu, 0.05)
+    check(eventually(lambda: selected() == [n]),
+          f"a click on {CAPTIONS[n - 1]} chooses it ({selected()})")
+
 pages = list(answer_list[0].parent)[:40]
 boxes = {n: accessible_nodes(page, pyatspi.ROLE_CHECK_BOX) for n, page in enumerate(pages, 1)}
 
