@@ -85,6 +85,17 @@ private slots:
         QCOMPARE(changed.count(), 6);
     }
 
+    void currentTabStaysInItsCell()
+    {
+        // Choosing a tab must not paint over the tabs of the rows below it.
+        auto c = make(40, 10);
+        const QRect below = c->tabRect(21).united(c->tabRect(31));
+        const QImage before = c->grab(below).toImage();
+        c->setCurrentIndex(11);
+        const QImage after = c->grab(below).toImage();
+        QCOMPARE(after, before);
+    }
+
     void keyboard()
     {
         auto c = make(40, 10);

@@ -75,7 +75,13 @@ private:
                 opt.state |= QStyle::State_HasFocus;
         }
         p.setFont(m_control->font());
+        // Styles draw the current tab reaching down to join its page; with
+        // rows below it that would cover their tabs, so keep every tab in
+        // its own cell.
+        p.save();
+        p.setClipRect(opt.rect);
         p.drawControl(QStyle::CE_TabBarTab, opt);
+        p.restore();
     }
 
     MultiRowTabControl *m_control;
