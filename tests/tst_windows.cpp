@@ -10,6 +10,7 @@
 #include "widgets/richtextview.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -85,6 +86,39 @@ private slots:
         // The exam window stays usable.
         QVERIFY(exam->isEnabled());
         QVERIFY(!about->isModal());
+    }
+
+    void passRateOpensOneWindowPerBand()
+    {
+        WindowRegistry windows;
+        auto *exam = static_cast<ExamWindow *>(windows.show(WindowId::Exam));
+        auto *passRate = exam->findChild<QPushButton *>(QStringLiteral("cmd合格率"));
+        auto countVerdicts = [] {
+            int n = 0;
+            for (QWidget *top : QApplication::topLevelWidgets())
+                n += top->objectName().startsWith(QStringLiteral("frm合格ライン")) && top->isVisible();
+            return n;
+        };
+        // No score yet: nothing opens.
+        passRate->click();
+        QCOMPARE(countVerdicts(), 0);
+        // 0 points, twice: one window of band 6.
+        exam->scoreSheet();
+        passRate->click();
+        passRate->click();
+        QCOMPARE(countVerdicts(), 1);
+        QVERIFY(windows.window(verdictWindow(6)));
+        // A right answer worth 3: band 5 opens beside band 6.
+        exam->box(1, 3)->setChecked(true);
+        exam->scoreSheet();
+        passRate->click();
+        QCOMPARE(countVerdicts(), 2);
+        QVERIFY(windows.window(verdictWindow(5)));
+        QVERIFY(windows.window(verdictWindow(6)));
+        // Start takes the score away: nothing more opens.
+        exam->start();
+        passRate->click();
+        QCOMPARE(countVerdicts(), 2);
     }
 
     void closedWindowsComeBackFromTheirDescription()
