@@ -7,7 +7,7 @@ set -euo pipefail
 build=$(readlink -f "${1:-build}")
 runs=${2:-9}
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null || true; grep -v XDG_RUNTIME "$work/stderr" 2>/dev/null | head -5; rm -rf "$work"' EXIT
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$work/display" 2>/dev/null &
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 export DISPLAY=":$(head -n1 "$work/display")" QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled:
@@ -18,9 +18,12 @@ measure() { # program title
     for _ in $(seq "$runs"); do
         local t0 t1
         t0=$(date +%s%N)
-        "$1" 2>/dev/null &
+        "$1" 2>>"$work/stderr" &
         local pid=$!
-        until xdotool search --onlyvisible --name "$2" >/dev/null 2>&1; do sleep 0.005; done
+        until xdotool search --onlyvisible --name "$2" >/dev/null 2>&1; do
+            kill -0 "$pid" 2>/dev/null || { echo "$1 ended before its window appeared"; exit 1; }
+            sleep 0.005
+        done
         t1=$(date +%s%N)
         sleep 2
         rss+=($(awk '/^VmHWM/ {print $2}' "/proc/$pid/status"))
