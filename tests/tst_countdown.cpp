@@ -1,6 +1,7 @@
 // The countdown's arithmetic, driven by a clock the test moves by hand.
 
 #include "exam/countdown.h"
+#include "manualclock.h"
 
 #include <QtTest>
 
@@ -8,25 +9,9 @@ using namespace karvel;
 
 namespace {
 
-// A monotonic clock and a wall clock that the test sets; the wall clock can
-// be set apart from the monotonic one, as a user setting the time would.
-class FakeClock : public Clock
-{
-public:
-    qint64 monotonicMs() const override { return mono; }
-    QTime timeOfDay() const override { return QTime(0, 0).addMSecs(int(wall % 86400000)); }
-    void advance(qint64 ms)
-    {
-        mono += ms;
-        wall += ms;
-    }
-    qint64 mono = 1000000;
-    qint64 wall = 0; // ms since midnight
-};
-
 // Runs ticks every `interval` ms from start until the countdown reaches 0
 // and returns the monotonic time that took.
-qint64 runToZero(FakeClock &clock, Countdown &c, qint64 interval)
+qint64 runToZero(ManualClock &clock, Countdown &c, qint64 interval)
 {
     const qint64 start = clock.mono;
     while (c.remainingMinutes() > 0) {
@@ -66,8 +51,8 @@ private slots:
     void firstMinuteAndEnd()
     {
         QFETCH(qint64, startWall);
-        FakeClock clock;
-        clock.wall = startWall;
+        ManualClock clock;
+        clock.setWall(startWall);
         Countdown c(clock);
         c.start();
         QCOMPARE(c.remainingMinutes(), 60);
@@ -97,8 +82,8 @@ private slots:
     {
         // A tick delayed by several seconds across second 0 still counts
         // that minute.
-        FakeClock clock;
-        clock.wall = 12 * 3600 * 1000 + 55000;
+        ManualClock clock;
+        clock.setWall(12 * 3600 * 1000 + 55000);
         Countdown c(clock);
         c.start();
         clock.advance(1000); // :56
@@ -115,8 +100,8 @@ private slots:
     void doubleTicksCountOnce()
     {
         // Two ticks inside one second 0 count one minute.
-        FakeClock clock;
-        clock.wall = 8 * 3600 * 1000 + 59800;
+        ManualClock clock;
+        clock.setWall(8 * 3600 * 1000 + 59800);
         Countdown c(clock);
         c.start();
         clock.advance(300); // second 0, .100
@@ -131,8 +116,8 @@ private slots:
     void settingTheSystemClockChangesNothing()
     {
         for (qint64 jump : {qint64(-3600000), qint64(3600000), qint64(-59000), qint64(86399000)}) {
-            FakeClock clock;
-            clock.wall = 15 * 3600 * 1000 + 20000;
+            ManualClock clock;
+            clock.setWall(15 * 3600 * 1000 + 20000);
             Countdown c(clock);
             c.start();
             for (int i = 0; i < 600; ++i) { // ten minutes
@@ -140,7 +125,7 @@ private slots:
                 c.update();
             }
             QCOMPARE(c.remainingMinutes(), 50);
-            clock.wall += jump; // the user sets the clock
+            clock.setWall(clock.wall + jump); // the user sets the clock
             const qint64 rest = runToZero(clock, c, 1000);
             QVERIFY2(rest > 49 * 60000 && rest <= 50 * 60000, qPrintable(QString::number(rest)));
         }
@@ -148,8 +133,8 @@ private slots:
 
     void restartBeginsAgain()
     {
-        FakeClock clock;
-        clock.wall = 9 * 3600 * 1000;
+        ManualClock clock;
+        clock.setWall(9 * 3600 * 1000);
         Countdown c(clock);
         c.start();
         runToZero(clock, c, 1000);

@@ -4,6 +4,7 @@
 
 #include "exam/answerkey.h"
 #include "exam/examwindow.h"
+#include "manualclock.h"
 #include "widgets/fonts.h"
 #include "widgets/multirowtabs.h"
 #include "widgets/picturebox.h"
@@ -22,20 +23,6 @@
 using namespace karvel;
 
 namespace {
-
-class ManualClock : public Clock
-{
-public:
-    qint64 monotonicMs() const override { return mono; }
-    QTime timeOfDay() const override { return QTime(0, 0).addMSecs(int(wall % 86400000)); }
-    void advance(qint64 ms)
-    {
-        mono += ms;
-        wall += ms;
-    }
-    qint64 mono = 0;
-    qint64 wall = 10 * 3600 * 1000 + 30000; // 10:00:30
-};
 
 // Records what the sound strip asks of its player.
 class RecordingBackend : public SoundBackend
@@ -92,6 +79,7 @@ private slots:
     void init()
     {
         m_clock = ManualClock();
+        m_clock.setWall(10 * 3600 * 1000 + 30000); // 10:00:30
         w = std::make_unique<ExamWindow>(&m_clock);
         m_sound.clear();
         w->soundStrip()->setBackend(std::make_unique<RecordingBackend>(&m_sound));

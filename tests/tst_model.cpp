@@ -10,6 +10,7 @@
 // more or fewer sequences than the default.
 
 #include "exam/examwindow.h"
+#include "manualclock.h"
 #include "widgets/fonts.h"
 #include "widgets/soundstrip.h"
 
@@ -34,23 +35,6 @@ constexpr int kChoice[40] = {3, 2, 3, 3, 3, 1, 4, 2, 1, 4, 3, 2, 4, 4, 2, 3, 3, 
                              2, 4, 1, 3, 4, 4, 2, 1, 4, 4, 1, 1, 4, 2, 3, 2, 3, 2, 3, 1};
 constexpr int kPoints[40] = {3, 2, 3, 2, 2, 3, 3, 2, 3, 2, 3, 3, 2, 2, 3, 2, 3, 3, 3, 2,
                              2, 2, 3, 3, 2, 3, 2, 2, 3, 2, 2, 3, 2, 3, 3, 2, 2, 3, 3, 2};
-
-// A monotonic clock and a wall clock (ms since midnight) moved by the test;
-// the wall clock can be set on its own, as a user setting the time would.
-class ManualClock : public Clock
-{
-public:
-    qint64 monotonicMs() const override { return mono; }
-    QTime timeOfDay() const override { return QTime(0, 0).addMSecs(int(wall)); }
-    void advance(qint64 ms)
-    {
-        mono += ms;
-        setWall(wall + ms);
-    }
-    void setWall(qint64 ms) { wall = ((ms % kDay) + kDay) % kDay; }
-    qint64 mono = 0;
-    qint64 wall = 0;
-};
 
 // Counts what the sound strip asks of its player.
 class RecordingBackend : public SoundBackend
