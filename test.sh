@@ -11,7 +11,7 @@ jobs=$(nproc)
 echo "== Sanitizer build (address, undefined)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKARVEL_SANITIZE=ON >/dev/null
 cmake --build build-asan -j "$jobs"
-ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan -LE e2e -E '^content_' --output-on-failure -j "$jobs"
 
 echo "== Fuzzing the RTF reader"
