@@ -11,7 +11,7 @@ run_packages=(
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation
 )
 test_packages=(
-    python3 python3-pil python3-numpy
+    python3 python3-pil python3-numpy python3-matplotlib
     xvfb xdotool x11-utils imagemagick
     dbus dbus-x11 at-spi2-core python3-pyatspi
     faketime pulseaudio pulseaudio-utils sox
