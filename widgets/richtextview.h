@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTextEdit>
 
+#include <memory>
+
 namespace karvel {
 
 // A read-only view of one RTF document: the user can scroll (also with the
@@ -23,7 +25,26 @@ public:
     RichTextView(const QString &path, const QFont &defaultFont, QWidget *parent = nullptr);
 
     // Replaces the content with the RTF document `rtf`, shown from its top.
+    // A long document comes in two steps: its first screenfuls at once, the
+    // rest right after the view is first painted, so that laying out text
+    // nobody sees yet does not hold up the window.
     void setContent(QByteArrayView rtf);
+
+    // Adds the rest of a long document now, if it is still waiting.
+    void finishLoading();
+    bool isLoading() const { return m_rest != nullptr; }
+
+    // Documents of more characters than kStageAbove come in two steps, the
+    // first of about kFirstChars.
+    static constexpr int kStageAbove = 6000;
+    static constexpr int kFirstChars = 3000;
+
+protected:
+    bool viewportEvent(QEvent *event) override;
+
+private:
+    std::unique_ptr<QTextDocument> m_rest;
+    int m_restFrom = 0;
 };
 
 } // namespace karvel
