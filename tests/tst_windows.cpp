@@ -138,6 +138,10 @@ private slots:
         QCOMPARE(view->verticalScrollBar()->value(), 0);
 
         QWidget *verdict = windows.show(verdictWindow(3));
+        // The view has the focus when the window opens.
+        QVERIFY(QTest::qWaitForWindowActive(verdict));
+        QCOMPARE(QApplication::focusWidget(),
+                 verdict->findChild<RichTextView *>(QStringLiteral("RichTextBox1")));
         auto *label = verdict->findChild<QLabel *>(QStringLiteral("Label1"));
         label->setText(QStringLiteral("changed"));
         verdict->close();
