@@ -9,7 +9,6 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -179,13 +178,9 @@ void ExamWindow::buildPaperTabs()
     for (const L::PaperTabSpec &t : L::kPaperTabs) {
         QWidget *page = m_paperTabs->addTab(text(t.caption));
         if (t.content == L::PaperContent::Paper) {
-            auto *view = new RichTextView(fontOf(L::kGothic9), page);
+            auto *view = new RichTextView(QString::fromLatin1(t.resource), fontOf(L::kGothic9), page);
             view->setObjectName(QString::fromUtf8(t.name));
-            // Sized before the paper goes in, so that it is laid out once.
             view->setGeometry(t.geometry);
-            QFile file(QString::fromLatin1(t.resource));
-            if (file.open(QIODevice::ReadOnly))
-                view->setContent(file.readAll());
         } else {
             auto *box = new PictureBox(QString::fromLatin1(t.resource), page);
             box->setObjectName(QString::fromUtf8(t.name));

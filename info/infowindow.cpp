@@ -2,7 +2,6 @@
 
 #include "widgets/richtextview.h"
 
-#include <QFile>
 
 namespace karvel {
 
@@ -21,13 +20,10 @@ InfoWindow::InfoWindow(const QString &name, const QString &title, QSize client,
 
     QFont viewFont(QStringLiteral("ＭＳ ゴシック"));
     viewFont.setPointSizeF(9);
-    m_view = new RichTextView(viewFont, this);
+    m_view = new RichTextView(QString::fromLatin1(document), viewFont, this);
     m_view->setObjectName(QStringLiteral("RichTextBox1"));
     // The view reaches past the right and bottom edges and is cut off there.
     m_view->setGeometry(viewGeometry);
-    QFile file(QString::fromLatin1(document));
-    if (file.open(QIODevice::ReadOnly))
-        m_view->setContent(file.readAll());
     setFocusProxy(m_view);
 }
 

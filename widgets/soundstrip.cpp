@@ -158,7 +158,11 @@ SoundPlayerStrip::SoundPlayerStrip(QWidget *parent)
         button->setFocusPolicy(Qt::TabFocus);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         row->addWidget(button);
-        m_buttons.append(button);
+        // The strip plays back only: Next, Step and Record never apply.
+        if (g == Glyph::Next || g == Glyph::Step || g == Glyph::Record)
+            button->setEnabled(false);
+        else
+            m_buttons.append(button);
         connect(button, &QToolButton::clicked, this, [this, g] {
             switch (g) {
             case Glyph::Prev:
@@ -240,13 +244,8 @@ void SoundPlayerStrip::close()
 
 void SoundPlayerStrip::updateButtons()
 {
-    for (QToolButton *button : std::as_const(m_buttons)) {
-        const QString n = button->objectName();
-        const bool usable = n == QLatin1String("Prev") || n == QLatin1String("Play")
-            || n == QLatin1String("Stop") || n == QLatin1String("Pause")
-            || n == QLatin1String("Eject") || n == QLatin1String("Back");
-        button->setEnabled(m_open && usable);
-    }
+    for (QToolButton *button : std::as_const(m_buttons))
+        button->setEnabled(m_open);
 }
 
 } // namespace karvel

@@ -59,7 +59,7 @@ private:
     QString m_fileName;
     QString m_openFile;
     bool m_open = false;
-    QList<QToolButton *> m_buttons;
+    QList<QToolButton *> m_buttons; // the ones usable while a file is open
 };
 
 } // namespace karvel
