@@ -11,6 +11,7 @@
 
 #include "exam/examwindow.h"
 #include "manualclock.h"
+#include "recordingbackend.h"
 #include "widgets/fonts.h"
 #include "widgets/soundstrip.h"
 
@@ -38,38 +39,35 @@ constexpr int kChoice[40] = {3, 2, 3, 3, 3, 1, 4, 2, 1, 4, 3, 2, 4, 4, 2, 3, 3, 
 constexpr int kPoints[40] = {3, 2, 3, 2, 2, 3, 3, 2, 3, 2, 3, 3, 2, 2, 3, 2, 3, 3, 3, 2,
                              2, 2, 3, 3, 2, 3, 2, 2, 3, 2, 2, 3, 2, 3, 3, 2, 2, 3, 3, 2};
 
-// Counts what the sound strip asks of its player.
-class RecordingBackend : public SoundBackend
+// What the sound player was asked, read from its log.
+struct SoundLog
 {
-public:
-    struct Log
+    QStringList entries;
+    int plays() const { return int(entries.count(QStringLiteral("play"))); }
+    int opens() const
     {
-        int opens = 0;
-        int plays = 0;
-        QString last;         // the request before the latest one
-        bool playAfterRewind = true;
-        QString openedPath;
-    };
-    explicit RecordingBackend(Log *log) : m_log(log) {}
-    bool open(const QString &path) override
+        return int(std::count_if(entries.begin(), entries.end(), [](const QString &e) {
+            return e.startsWith(QLatin1String("open "));
+        }));
+    }
+    QString openedPath() const
     {
-        ++m_log->opens;
-        m_log->openedPath = path;
-        m_log->last = QStringLiteral("open");
+        for (auto it = entries.crbegin(); it != entries.crend(); ++it) {
+            if (it->startsWith(QLatin1String("open ")))
+                return it->mid(5);
+        }
+        return {};
+    }
+    // Every chime is asked for right after going back to the start.
+    bool playAfterRewind() const
+    {
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            if (entries[i] == QLatin1String("play")
+                && (i == 0 || entries[i - 1] != QLatin1String("rewind")))
+                return false;
+        }
         return true;
     }
-    void rewind() override { m_log->last = QStringLiteral("rewind"); }
-    void play() override
-    {
-        ++m_log->plays;
-        if (m_log->last != QLatin1String("rewind"))
-            m_log->playAfterRewind = false;
-        m_log->last = QStringLiteral("play");
-    }
-    void stop() override { m_log->last = QStringLiteral("stop"); }
-
-private:
-    Log *m_log;
 };
 
 // What the exam window should show, kept by the rules of the exam.
@@ -170,7 +168,7 @@ struct Model
 struct Subject
 {
     ManualClock clock;
-    RecordingBackend::Log sound;
+    SoundLog sound;
     std::unique_ptr<ExamWindow> window;
     QPushButton *start = nullptr;
     QPushButton *score = nullptr;
@@ -184,7 +182,7 @@ struct Subject
     Subject()
     {
         window = std::make_unique<ExamWindow>(&clock);
-        window->soundStrip()->setBackend(std::make_unique<RecordingBackend>(&sound));
+        window->soundStrip()->setBackend(std::make_unique<RecordingBackend>(&sound.entries));
         start = window->findChild<QPushButton *>(QStringLiteral("cmdスタート"));
         score = window->findChild<QPushButton *>(QStringLiteral("cmd得点"));
         passRate = window->findChild<QPushButton *>(QStringLiteral("cmd合格率"));
@@ -336,7 +334,7 @@ private:
     QString step()
     {
         const int kind = m_rng.bounded(100);
-        const int before = m_s->sound.plays;
+        const int before = m_s->sound.plays();
         const bool wasRunning = m_model.timer;
         if (kind < 22) {
             const int q = m_rng.bounded(40);
@@ -371,7 +369,7 @@ private:
                 ++m_stats.scoresDuringCountdown;
             QTest::mouseClick(m_s->score, Qt::LeftButton);
             m_model.scoreSheet();
-            if (m_s->sound.plays != before)
+            if (m_s->sound.plays() != before)
                 return QStringLiteral("Score asked for the chime");
         } else if (kind < 48) {
             log(QStringLiteral("press Pass rate"));
@@ -399,7 +397,7 @@ private:
                 m_s->window->tick();
                 m_model.tick(m_s->clock);
                 ++m_stats.ticks;
-                if (m_s->sound.plays != before) {
+                if (m_s->sound.plays() != before) {
                     if (m_s->seconds->text() != QLatin1String("0:00"))
                         return QStringLiteral("the chime came on a tick showing \"%1\"")
                             .arg(m_s->seconds->text());
@@ -411,10 +409,10 @@ private:
                 log(QStringLiteral("%1 ms pass").arg(delay));
             }
         }
-        if (m_s->sound.plays - before > 1)
+        if (m_s->sound.plays() - before > 1)
             return QStringLiteral("the chime was asked for %1 times in one step")
-                .arg(m_s->sound.plays - before);
-        if (m_s->sound.plays != before && !wasRunning)
+                .arg(m_s->sound.plays() - before);
+        if (m_s->sound.plays() != before && !wasRunning)
             return QStringLiteral("the chime came with no countdown running");
         return QString();
     }
@@ -452,16 +450,16 @@ private:
                     diffs.append(QStringLiteral("box %1 of question %2 ticked %3").arg(k + 1).arg(q + 1).arg(!m.boxes[q][k]));
             }
         }
-        if (s.sound.plays != m.plays)
-            diffs.append(QStringLiteral("%1 chimes asked for, expected %2").arg(s.sound.plays).arg(m.plays));
-        if (!s.sound.playAfterRewind)
+        if (s.sound.plays() != m.plays)
+            diffs.append(QStringLiteral("%1 chimes asked for, expected %2").arg(s.sound.plays()).arg(m.plays));
+        if (!s.sound.playAfterRewind())
             diffs.append(QStringLiteral("the chime was not rewound before playing"));
         // The chime is opened once, from the program's folder, and only
         // after the first tick.
-        if (s.sound.opens != (m.ticked ? 1 : 0))
-            diffs.append(QStringLiteral("the player opened a file %1 times").arg(s.sound.opens));
-        if (s.sound.opens && s.sound.openedPath != m_chime)
-            diffs.append(QStringLiteral("the player opened %1").arg(s.sound.openedPath));
+        if (s.sound.opens() != (m.ticked ? 1 : 0))
+            diffs.append(QStringLiteral("the player opened a file %1 times").arg(s.sound.opens()));
+        if (s.sound.opens() && s.sound.openedPath() != m_chime)
+            diffs.append(QStringLiteral("the player opened %1").arg(s.sound.openedPath()));
         return diffs.join(QStringLiteral("; "));
     }
 

@@ -1,51 +1,16 @@
 #include "soundstrip.h"
 
-#include <QFileInfo>
+#include "widgets/waveoutput.h"
+
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSoundEffect>
 #include <QStyle>
 #include <QToolButton>
-#include <QUrl>
 
 namespace karvel {
 
 namespace {
-
-// Qt's sound-effect player: it needs no media back end and plays 16-bit
-// wave files; with no audio server it stays silent without complaint.
-class SoundEffectBackend : public SoundBackend
-{
-public:
-    bool open(const QString &path) override
-    {
-        if (!QFileInfo(path).isReadable())
-            return false;
-        if (!m_effect)
-            m_effect = std::make_unique<QSoundEffect>();
-        m_effect->setSource(QUrl::fromLocalFile(path));
-        return m_effect->status() != QSoundEffect::Error;
-    }
-    void rewind() override
-    {
-        if (m_effect)
-            m_effect->stop();
-    }
-    void play() override
-    {
-        if (m_effect && m_effect->status() != QSoundEffect::Error)
-            m_effect->play();
-    }
-    void stop() override
-    {
-        if (m_effect)
-            m_effect->stop();
-    }
-
-private:
-    std::unique_ptr<QSoundEffect> m_effect;
-};
 
 enum class Glyph { Prev, Next, Play, Pause, Back, Step, Stop, Record, Eject };
 
@@ -192,7 +157,8 @@ SoundPlayerStrip::~SoundPlayerStrip() = default;
 void SoundPlayerStrip::setBackend(std::unique_ptr<SoundBackend> backend)
 {
     m_backend = std::move(backend);
-    m_open = false;
+    m_stage = Stage::Closed;
+    ++m_ticket;
     m_openFile.clear();
     updateButtons();
 }
@@ -202,7 +168,7 @@ SoundBackend &SoundPlayerStrip::backend()
     // Created on first use: the audio system is not touched before a sound
     // is asked for.
     if (!m_backend)
-        m_backend = std::make_unique<SoundEffectBackend>();
+        m_backend = std::make_unique<WaveOutput>();
     return *m_backend;
 }
 
@@ -211,13 +177,13 @@ void SoundPlayerStrip::command(const QString &name)
     if (name.compare(QLatin1String("Open"), Qt::CaseInsensitive) == 0) {
         open();
     } else if (name.compare(QLatin1String("Prev"), Qt::CaseInsensitive) == 0) {
-        if (m_open)
+        if (isOpen())
             backend().rewind();
     } else if (name.compare(QLatin1String("Play"), Qt::CaseInsensitive) == 0) {
-        if (m_open)
+        if (isOpen())
             backend().play();
     } else if (name.compare(QLatin1String("Stop"), Qt::CaseInsensitive) == 0) {
-        if (m_open)
+        if (isOpen())
             backend().stop();
     } else if (name.compare(QLatin1String("Close"), Qt::CaseInsensitive) == 0) {
         close();
@@ -226,18 +192,26 @@ void SoundPlayerStrip::command(const QString &name)
 
 void SoundPlayerStrip::open()
 {
-    if (m_open && m_openFile == m_fileName)
+    if (m_fileName.isEmpty() || (m_stage != Stage::Closed && m_openFile == m_fileName))
         return;
     m_openFile = m_fileName;
-    m_open = !m_fileName.isEmpty() && backend().open(m_fileName);
+    m_stage = Stage::Opening;
+    const quint64 ticket = ++m_ticket;
     updateButtons();
+    backend().open(m_openFile, [this, ticket](bool playable) {
+        if (ticket != m_ticket)
+            return;
+        m_stage = playable ? Stage::Open : Stage::Unplayable;
+        updateButtons();
+    });
 }
 
 void SoundPlayerStrip::close()
 {
-    if (m_open)
-        backend().stop();
-    m_open = false;
+    if (m_stage != Stage::Closed)
+        backend().close();
+    m_stage = Stage::Closed;
+    ++m_ticket;
     m_openFile.clear();
     updateButtons();
 }
@@ -245,7 +219,7 @@ void SoundPlayerStrip::close()
 void SoundPlayerStrip::updateButtons()
 {
     for (QToolButton *button : std::as_const(m_buttons))
-        button->setEnabled(m_open);
+        button->setEnabled(isOpen());
 }
 
 } // namespace karvel

@@ -3,32 +3,43 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QToolButton;
 
 namespace karvel {
 
-// What plays the sound behind the strip. The default is Qt's sound-effect
-// player; tests put a recording fake in its place.
+// What plays the sound behind the strip. The default is WaveOutput, which
+// plays through the system's audio output; tests put a recording fake in
+// its place.
 class SoundBackend
 {
 public:
+    // Whether the file asked for can be played; called on the
+    // user-interface thread, at once or later.
+    using Opened = std::function<void(bool playable)>;
+
     virtual ~SoundBackend() = default;
-    // Loads the wave file; false when it cannot be played.
-    virtual bool open(const QString &path) = 0;
+    // Starts opening the wave file and returns at once. `opened` follows
+    // unless another open or close, or the backend's end, comes first.
+    virtual void open(const QString &path, Opened opened) = 0;
     // Back to the start of the open file (stops a sound that is playing).
     virtual void rewind() = 0;
     // Starts playing from the current position and returns at once.
     virtual void play() = 0;
     virtual void stop() = 0;
+    // Lets go of the file and the audio output.
+    virtual void close() = 0;
 };
 
 // A strip of the usual media buttons that plays one wave file. It is driven
 // by a file setting and the commands "Open", "Prev" and "Play" (and "Stop",
-// "Close"). Opening the file it already has open costs nothing. Failures (no
-// audio server, a missing or unreadable file) stay inside the strip: nothing
-// is reported to the window that holds it.
+// "Close"). Opening returns at once; the buttons come alive once the file
+// turns out playable. Opening the file it already has open, or is opening,
+// or has found unplayable, costs nothing: the exam's timer sends "Open"
+// every second. Failures (no audio server, a missing or unreadable file)
+// stay inside the strip: nothing is reported to the window that holds it.
 class SoundPlayerStrip : public QWidget
 {
     Q_OBJECT
@@ -43,7 +54,9 @@ public:
     // Carries out a command by its name; unknown names are ignored.
     void command(const QString &name);
 
-    bool isOpen() const { return m_open; }
+    // Whether the file is open and playable.
+    bool isOpen() const { return m_stage == Stage::Open; }
+    // The file of the last "Open", until "Close".
     QString openFile() const { return m_openFile; }
 
     // Replaces the player behind the strip (the strip owns it).
@@ -55,10 +68,13 @@ private:
     void updateButtons();
     SoundBackend &backend();
 
+    enum class Stage { Closed, Opening, Open, Unplayable };
+
     std::unique_ptr<SoundBackend> m_backend;
     QString m_fileName;
     QString m_openFile;
-    bool m_open = false;
+    Stage m_stage = Stage::Closed;
+    quint64 m_ticket = 0; // tells the answer to the latest open from older ones
     QList<QToolButton *> m_buttons; // the ones usable while a file is open
 };
 
