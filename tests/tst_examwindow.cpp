@@ -5,6 +5,7 @@
 #include "exam/answerkey.h"
 #include "exam/examwindow.h"
 #include "manualclock.h"
+#include "recordingbackend.h"
 #include "widgets/fonts.h"
 #include "widgets/multirowtabs.h"
 #include "widgets/picturebox.h"
@@ -23,24 +24,6 @@
 using namespace karvel;
 
 namespace {
-
-// Records what the sound strip asks of its player.
-class RecordingBackend : public SoundBackend
-{
-public:
-    explicit RecordingBackend(QStringList *log) : m_log(log) {}
-    bool open(const QString &path) override
-    {
-        m_log->append(QStringLiteral("open ") + path);
-        return true;
-    }
-    void rewind() override { m_log->append(QStringLiteral("rewind")); }
-    void play() override { m_log->append(QStringLiteral("play")); }
-    void stop() override { m_log->append(QStringLiteral("stop")); }
-
-private:
-    QStringList *m_log;
-};
 
 QString u(const char16_t *s)
 {
@@ -316,6 +299,55 @@ private slots:
             if (n < 40)
                 QVERIFY(pos(w->box(n + 1, 1)) > pos(w->box(n, 2)));
         }
+    }
+
+    // Ctrl+Tab / Ctrl+PageDown and Ctrl+Shift+Tab / Ctrl+PageUp turn the
+    // pages of the tab control that holds the focus, wrapping round; a focus
+    // on the page that goes moves to the page that comes.
+    void tabKeysOnBothControls()
+    {
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        MultiRowTabControl *answers = w->answerTabs();
+        MultiRowTabControl *paper = w->paperTabs();
+        auto press = [](Qt::Key key, Qt::KeyboardModifiers mods) {
+            QTest::keyClick(QApplication::focusWidget(), key, mods);
+        };
+
+        w->box(1, 3)->setFocus();
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(answers->currentIndex(), 1);
+        QCOMPARE(QApplication::focusWidget(), w->box(2, 1));
+        press(Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(answers->currentIndex(), 2);
+        press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        press(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(answers->currentIndex(), 0);
+        QCOMPARE(QApplication::focusWidget(), w->box(1, 1));
+        press(Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(answers->currentIndex(), 39);
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(answers->currentIndex(), 0);
+        QCOMPARE(paper->currentIndex(), 0);
+
+        // The paper tabs, from the paper itself: the figure pages take no
+        // focus, so it stays with the tab control.
+        find(QStringLiteral("RichTextBox1"))->setFocus();
+        press(Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(paper->currentIndex(), 1);
+        QCOMPARE(QApplication::focusWidget(), paper);
+        press(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        press(Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(paper->currentIndex(), 4);
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(paper->currentIndex(), 0);
+        QCOMPARE(answers->currentIndex(), 0);
+
+        // Outside both controls the keys turn no page.
+        find(u(u"cmdスタート"))->setFocus();
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(paper->currentIndex(), 0);
+        QCOMPARE(answers->currentIndex(), 0);
     }
 
     void scoreWritesInOrder()

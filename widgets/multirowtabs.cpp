@@ -2,10 +2,12 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QShortcut>
 #include <QStyleOptionTab>
 #include <QStylePainter>
 
@@ -96,6 +98,36 @@ MultiRowTabControl::MultiRowTabControl(int tabsPerRow, int tabHeight, QWidget *p
 {
     installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
+    installShortcuts();
+}
+
+void MultiRowTabControl::installShortcuts()
+{
+    // Shortcuts rather than key handling: they reach the control whatever
+    // control of its pages has the focus, before that control sees the key.
+    const struct
+    {
+        QKeyCombination keys;
+        int step;
+    } moves[] = {
+        {Qt::CTRL | Qt::Key_Tab, +1},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, -1},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_Tab, -1},
+        {Qt::CTRL | Qt::Key_PageDown, +1},
+        {Qt::CTRL | Qt::Key_PageUp, -1},
+    };
+    for (const auto &move : moves) {
+        auto *shortcut = new QShortcut(QKeySequence(move.keys), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        const int by = move.step;
+        connect(shortcut, &QShortcut::activated, this, [this, by] { step(by); });
+    }
+}
+
+void MultiRowTabControl::step(int by)
+{
+    if (count() > 0)
+        setCurrentIndex(((m_current + by) % count() + count()) % count());
 }
 
 QWidget *MultiRowTabControl::addTab(const QString &caption)
@@ -119,11 +151,28 @@ void MultiRowTabControl::setCurrentIndex(int index)
         return;
     const int before = m_current;
     m_current = index;
-    // Show the new page before hiding the old one, so that the focus, if it
-    // was on the old page, does not wander off to another control.
-    m_tabs[index].page->show();
-    if (before >= 0)
-        m_tabs[before].page->hide();
+    QWidget *incoming = m_tabs[index].page;
+    QWidget *outgoing = before >= 0 ? m_tabs[before].page : nullptr;
+    QWidget *focus = QApplication::focusWidget();
+    const bool focusLeaves = focus && outgoing && outgoing->isAncestorOf(focus);
+    // Show the new page before hiding the old one, so that the focus does
+    // not wander off to a control outside the tab control meanwhile.
+    incoming->show();
+    if (focusLeaves) {
+        // To the first control of the new page that takes the focus by the
+        // Tab key, or else to the tab control itself.
+        QWidget *next = this;
+        for (QWidget *w = focus->nextInFocusChain(); w != focus; w = w->nextInFocusChain()) {
+            if (incoming->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus
+                && w->isVisibleTo(incoming) && w->isEnabled()) {
+                next = w;
+                break;
+            }
+        }
+        next->setFocus(Qt::TabFocusReason);
+    }
+    if (outgoing)
+        outgoing->hide();
     m_strip->update();
     if (QAccessible::isActive()) {
         QAccessibleEvent selection(m_strip, QAccessible::Selection);

@@ -16,11 +16,14 @@ namespace karvel {
 // a child at top 88 lies below four rows of 20-pixel tabs. The page is filled
 // with the control's page colour below the tab rows.
 //
-// The first tab is current at start. A click on a tab, or Left/Right/Home/End
-// and Ctrl+Tab / Ctrl+Shift+Tab while the control has the focus, makes a tab
+// The first tab is current at start. A click on a tab, the arrow keys and
+// Home/End while the control has the focus, and Ctrl+Tab / Ctrl+PageDown
+// (next) and Ctrl+Shift+Tab / Ctrl+PageUp (previous, both wrapping round)
+// while the focus is on the control or on a control of its pages, make a tab
 // current: its page is shown and the page of the tab before is hidden; the
-// pages' controls keep their state. Each tab is exposed to accessibility as a
-// page tab named by its caption.
+// pages' controls keep their state. A focus that was on the page going away
+// moves to the first control of the page coming in. Each tab is exposed to
+// accessibility as a page tab named by its caption.
 class MultiRowTabControl : public QWidget
 {
     Q_OBJECT
@@ -65,6 +68,8 @@ private:
     };
 
     int stripHeight() const { return rowCount() * m_tabHeight; }
+    void installShortcuts();
+    void step(int by);
     static void installAccessibility();
 
     int m_tabsPerRow;
