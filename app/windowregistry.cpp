@@ -83,10 +83,16 @@ void centreOnScreen(QWidget *window)
     QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    const QRect area = screen->availableGeometry();
-    const QSize size = window->frameGeometry().size();
-    window->move(area.x() + (area.width() - size.width()) / 2,
-                 area.y() + (area.height() - size.height()) / 2);
+    window->move(placeInArea(screen->availableGeometry(), window->frameGeometry().size()));
+}
+
+QPoint placeInArea(const QRect &area, const QSize &size)
+{
+    auto along = [](int start, int room, int length) {
+        return length > room ? start : start + (room - length) / 2;
+    };
+    return {along(area.x(), area.width(), size.width()),
+            along(area.y(), area.height(), size.height())};
 }
 
 } // namespace karvel

@@ -54,4 +54,10 @@ private:
 // Places a top-level window in the middle of its screen's available area.
 void centreOnScreen(QWidget *window);
 
+// Where a window whose frame has `size` goes in a screen's available
+// `area`: centred, but along a side where it does not fit, against the
+// area's top or left edge, so that its title bar, menu bar and left column
+// stay within reach and only its right or bottom part is cut off.
+QPoint placeInArea(const QRect &area, const QSize &size);
+
 } // namespace karvel

@@ -68,6 +68,27 @@ private slots:
         QVERIFY(qAbs(exam->frameGeometry().center().y() - area.center().y()) <= 1);
     }
 
+    // A window larger than the screen keeps its title bar, menu bar and
+    // Start button in reach; one that fits is centred.
+    void placementOnSmallScreens_data()
+    {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QPoint>("topLeft");
+        QTest::newRow("fits") << QRect(0, 0, 1280, 1024) << QPoint(244, 224);
+        QTest::newRow("640 x 480") << QRect(0, 0, 640, 480) << QPoint(0, 0);
+        QTest::newRow("below a 27-pixel top panel, too low")
+            << QRect(0, 27, 1024, 573) << QPoint(116, 27);
+        QTest::newRow("right of a dock, too narrow") << QRect(64, 0, 700, 900) << QPoint(64, 162);
+        QTest::newRow("second screen, too small") << QRect(1920, 100, 600, 500) << QPoint(1920, 100);
+    }
+
+    void placementOnSmallScreens()
+    {
+        QFETCH(QRect, area);
+        QFETCH(QPoint, topLeft);
+        QCOMPARE(placeInArea(area, QSize(792, 576)), topLeft);
+    }
+
     void aboutTwiceGivesOneWindow()
     {
         WindowRegistry windows;
