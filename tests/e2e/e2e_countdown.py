@@ -8,6 +8,7 @@ the accessibility bus: "1:00" right after the press, then every minute down
 to "0:00", which must stay, with Start still disabled. The recording must
 hold exactly one burst of sound of the chime's length, starting at "0:00"."""
 
+import math
 import os
 import subprocess
 import time
@@ -23,6 +24,7 @@ TITLE = "問題 （Karvel）"
 CLIENT_HEIGHT = 554
 START_BUTTON = (24, 56, 81, 33)     # cmdスタート in the client area
 SECONDS_LABEL = (48, 104, 49, 25)   # lbl秒
+SCORE_BUTTON = (24, 208, 81, 33)    # cmd得点
 SPEED = 60
 RATE = 22050
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
@@ -110,8 +112,6 @@ try:
         time.sleep(0.005)
     recording_began = time.monotonic()
 
-    # The fake clocks start from the real time of day at the program's start.
-    wall_at_launch, launched = time.time(), time.monotonic()
     program = start(extra_env={"LD_PRELOAD": FAKETIME_LIB, "FAKETIME": f"+0 x{SPEED}"})
     wid = wait_for_window(TITLE)
     x, y, w, h = geometry(wid)
@@ -125,13 +125,36 @@ try:
           "スタート is where the layout puts it, enabled")
     check(seconds.name == "", "lbl秒 is empty before Start")
 
-    # Press Start about 3 s (fake) into a minute, so that "1:00" stays on
-    # the screen for about 57 fake seconds, nearly a real one.
+    # Where do the program's fake minutes begin? Its clock starts when its
+    # libraries load, which a busy machine delays by a fraction of a second,
+    # tens of fake seconds. So press Start once and note when the label
+    # first changes (second 0 of a fake minute), then Score, and press Start
+    # again 10 fake seconds into a later minute: "1:00" then stays on the
+    # screen for about 50 fake seconds, most of a real one.
     run("xdotool", "windowraise", str(wid))
-    run("xdotool", "mousemove", "--window", str(wid), str(START_BUTTON[0] + 40),
-        str(h - CLIENT_HEIGHT + START_BUTTON[1] + 16))
-    fake_second = (wall_at_launch + SPEED * (time.monotonic() - launched)) % 60
-    time.sleep(((3 - fake_second) % 60) / SPEED)
+    start_at = (START_BUTTON[0] + 40, h - CLIENT_HEIGHT + START_BUTTON[1] + 16)
+    run("xdotool", "mousemove", "--window", str(wid), *map(str, start_at))
+    run("xdotool", "click", "1")
+    first = None
+    probe_from = time.monotonic()
+    while time.monotonic() - probe_from < 5:
+        text = seconds.name
+        if first is None and text:
+            first = text
+        elif first is not None and text != first:
+            break
+        time.sleep(0.01)
+    else:
+        fail("lbl秒 did not change within 5 s of the first Start")
+    minute_began = time.monotonic()
+    score_button = node_at(app, pyatspi.ROLE_PUSH_BUTTON,
+                           (cx + SCORE_BUTTON[0], cy + SCORE_BUTTON[1], *SCORE_BUTTON[2:]))
+    score_button.queryAction().doAction(0)
+    wait_until = minute_began + math.ceil(time.monotonic() - minute_began + 0.3) + 10 / SPEED
+    if seconds.name != "":
+        time.sleep(0.2)
+    check(seconds.name == "" and enabled(start_button), "Score stops the first countdown")
+    time.sleep(max(0.0, wait_until - time.monotonic()))
     run("xdotool", "click", "1")
     pressed = time.monotonic()
 
