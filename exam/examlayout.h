@@ -76,6 +76,10 @@ struct ControlSpec
 inline constexpr Qt::Alignment kCentre = Qt::AlignCenter;
 inline constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
 inline constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
+// The score and its unit "点" stand in labels of different heights; both
+// set their text from the top, so that they share one baseline.
+inline constexpr Qt::Alignment kRightTop = Qt::AlignRight | Qt::AlignTop;
+inline constexpr Qt::Alignment kLeftTop = Qt::AlignLeft | Qt::AlignTop;
 
 inline const std::array<ControlSpec, 11> kControls{{
     {"cmdスタート", Kind::Button, {24, 56, 81, 33}, u"スタート", kGothic9Bold, kCentre, {}, Sizing::Fixed},
@@ -83,8 +87,8 @@ inline const std::array<ControlSpec, 11> kControls{{
     {"lbl秒", Kind::Label, {48, 104, 49, 25}, u"", kGothic1425Bold, kCentre, kPink, Sizing::Fixed},
     {"cmd得点", Kind::Button, {24, 208, 81, 33}, u"得　点", kGothic9Bold, kCentre, {}, Sizing::Fixed},
     {"Label4", Kind::Label, {8, 256, 121, 17}, u"（平均 64,62 点）", kGothic9Bold, kLeft, {}, Sizing::Fixed},
-    {"Label2", Kind::Label, {24, 280, 73, 25}, u"点", kGothic1425Bold, kRight, kPink, Sizing::Fixed},
-    {"lbl得点", Kind::Label, {40, 280, 0, 19}, u"", kGothic1425Bold, kLeft, kPink, Sizing::WidthFollowsText},
+    {"Label2", Kind::Label, {24, 280, 73, 25}, u"点", kGothic1425Bold, kRightTop, kPink, Sizing::Fixed},
+    {"lbl得点", Kind::Label, {40, 280, 0, 19}, u"", kGothic1425Bold, kLeftTop, kPink, Sizing::WidthFollowsText},
     {"cmd合格率", Kind::Button, {24, 384, 81, 33}, u"合格率", kGothic975Bold, kCentre, {}, Sizing::Fixed},
     {"stbKarvel", Kind::TabControl, {128, 0, 657, 393}, u"", kGothic9, kLeft, {}, Sizing::Fixed},
     {"SSTab2", Kind::TabControl, {128, 400, 653, 161}, u"", kGothic9, kLeft, kYellow, Sizing::Fixed},

@@ -301,6 +301,59 @@ private slots:
         }
     }
 
+    // The score's digits and "点" read as one line of text, at every score:
+    // on the drawn pixels, the digits' lowest row stands as far from the
+    // lowest row of "点" as when the two are set as one line.
+    void scoreAndUnitShareABaseline()
+    {
+        auto *score = find<QLabel>(u(u"lbl得点"));
+        auto *unit = find<QLabel>(u(u"Label2"));
+        // The lowest row holding ink (dark text on pink) between two columns.
+        auto lowestInk = [](const QImage &image, int from, int to) {
+            for (int y = image.height() - 1; y >= 0; --y) {
+                for (int x = from; x < to; ++x) {
+                    if (qGray(image.pixel(x, y)) < 96)
+                        return y;
+                }
+            }
+            return -1;
+        };
+        QLabel line;
+        line.setFont(unit->font());
+        line.setPalette(unit->palette());
+        line.setAutoFillBackground(true);
+        const QRect area = unit->geometry(); // "点" and the score over it
+        for (int s = 0; s <= 100; ++s) {
+            if (s == 1 || s == 99)
+                continue;
+            // Right answers worth s points: threes, then twos.
+            int threes = 0;
+            while ((s - 3 * threes) % 2 != 0 || (s - 3 * threes) / 2 > 20)
+                ++threes;
+            int twos = (s - 3 * threes) / 2;
+            for (const KeyRow &row : answerKey()) {
+                int &left = row.points == 3 ? threes : twos;
+                w->box(row.question, row.choice)->setChecked(left > 0);
+                left -= left > 0;
+            }
+            w->scoreSheet();
+            const QString digits = QString::number(s);
+            QCOMPARE(score->text(), digits);
+
+            const QImage drawn = w->centralWidget()->grab(area).toImage();
+            const int split = score->geometry().right() + 1 - area.left();
+            const int inWindow = lowestInk(drawn, split, drawn.width()) - lowestInk(drawn, 0, split);
+            line.setText(digits + u(u"点"));
+            line.adjustSize();
+            const QImage alone = line.grab().toImage();
+            const int cut = QFontMetrics(line.font()).horizontalAdvance(digits);
+            const int asOneLine = lowestInk(alone, cut, alone.width()) - lowestInk(alone, 0, cut);
+            QVERIFY2(inWindow == asOneLine,
+                     qPrintable(QStringLiteral("score %1: the digits stand %2 px above the line of 点")
+                                    .arg(s).arg(inWindow - asOneLine)));
+        }
+    }
+
     // Ctrl+Tab / Ctrl+PageDown and Ctrl+Shift+Tab / Ctrl+PageUp turn the
     // pages of the tab control that holds the focus, wrapping round; a focus
     // on the page that goes moves to the page that comes.
