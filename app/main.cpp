@@ -11,5 +11,6 @@ int main(int argc, char *argv[])
 
     karvel::WindowRegistry windows;
     windows.show(karvel::WindowId::Exam);
+    karvel::checkJapaneseFonts();
     return app.exec();
 }

@@ -1,6 +1,8 @@
 #include "widgets/fonts.h"
 
+#include <QCoreApplication>
 #include <QFont>
+#include <QFontDatabase>
 #include <QString>
 #include <QStringList>
 
@@ -29,6 +31,16 @@ void installFontFallbacks()
     QFont::insertSubstitutions(u"Times New Roman"_qs, serif);
     QFont::insertSubstitutions(u"MS Serif"_qs, serif);
     QFont::insertSubstitutions(u"MS Sans Serif"_qs, sans);
+}
+
+bool checkJapaneseFonts()
+{
+    if (!QFontDatabase::families(QFontDatabase::Japanese).isEmpty())
+        return true;
+    qWarning("%s: no installed font covers Japanese, so the texts show as empty boxes; "
+             "install the Debian packages fonts-ipafont-gothic and fonts-ipafont-mincho",
+             qUtf8Printable(QCoreApplication::applicationName()));
+    return false;
 }
 
 } // namespace karvel

@@ -7,4 +7,9 @@ namespace karvel {
 // Call once at start-up, before any font is resolved.
 void installFontFallbacks();
 
+// Says so on standard error, in one line naming the Debian packages to
+// install, when no installed font covers Japanese: every text of the
+// program would show as empty boxes. Returns whether a font covers it.
+bool checkJapaneseFonts();
+
 } // namespace karvel
