@@ -307,10 +307,15 @@ QString ExamWindow::AppFolder()
     return AppFolder(QCoreApplication::applicationDirPath());
 }
 
-QString ExamWindow::AppFolder(const QString &folder)
+QString ExamWindow::AppFolder(const QString &folder, QChar separator)
 {
-    const QString separator = QDir::separator();
-    return folder.endsWith(separator) ? folder : folder + separator;
+    // Qt gives paths with "/" on every platform; a Windows build writes
+    // them with "\\" throughout rather than mixing the two.
+    QString path = folder;
+    path.replace(QLatin1Char('/'), separator);
+    if (!path.endsWith(separator))
+        path += separator;
+    return path;
 }
 
 void ExamWindow::PlaySound(const QString &)

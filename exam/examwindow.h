@@ -3,6 +3,7 @@
 #include "countdown.h"
 #include "scoring.h"
 
+#include <QDir>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QTimer>
@@ -42,7 +43,9 @@ public:
 
     // The folder of the program's executable, ending in the separator.
     static QString AppFolder();
-    static QString AppFolder(const QString &folder);
+    // `folder` (in Qt's form, with "/") written with the platform's
+    // `separator` throughout and ending in exactly one.
+    static QString AppFolder(const QString &folder, QChar separator = QDir::separator());
     // Plays the file the sound strip has open, from its start.
     void PlaySound(const QString &path);
 

@@ -530,6 +530,13 @@ private slots:
         QCOMPARE(ExamWindow::AppFolder(QStringLiteral("/opt/karvel")), QStringLiteral("/opt/karvel/"));
         QCOMPARE(ExamWindow::AppFolder(QStringLiteral("/")), QStringLiteral("/"));
         QVERIFY(ExamWindow::AppFolder().endsWith(QLatin1Char('/')));
+        // As a Windows build has them: Qt's "/" throughout, a drive's root.
+        const QChar back(u'\\');
+        QCOMPARE(ExamWindow::AppFolder(QStringLiteral("C:/Program Files/Karvel"), back),
+                 QStringLiteral("C:\\Program Files\\Karvel\\"));
+        QCOMPARE(ExamWindow::AppFolder(QStringLiteral("C:/"), back), QStringLiteral("C:\\"));
+        QCOMPARE(ExamWindow::AppFolder(QStringLiteral("//server/exams"), back),
+                 QStringLiteral("\\\\server\\exams\\"));
     }
 
     void passRateAsksForTheBand()
