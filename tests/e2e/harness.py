@@ -29,11 +29,13 @@ def run(*args, check_rc=True):
     return result.stdout
 
 
-def start(extra_env=None, prefix=()):
+def start(extra_env=None, prefix=(), program=PROGRAM):
+    """Starts the program (or a copy of it elsewhere), its output in
+    WORK/karvel.log."""
     env = dict(os.environ)
     env.update(extra_env or {})
     log = open(os.path.join(WORK, "karvel.log"), "w")
-    return subprocess.Popen([*prefix, PROGRAM], env=env, stdout=log, stderr=subprocess.STDOUT)
+    return subprocess.Popen([*prefix, program], env=env, stdout=log, stderr=subprocess.STDOUT)
 
 
 def windows(title):
