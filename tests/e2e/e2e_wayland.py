@@ -3,7 +3,8 @@ its own, the program on Qt's Wayland platform with no X display to fall back
 to. It must give the compositor its app id (the desktop entry's name, by
 which the compositor shows its icon and name) and its title; then, through
 the accessibility bus, the exam window with its forty page tabs, Start
-showing "1:00", Score emptying it, and Exit ending the program.
+showing "1:00", Score emptying it, the About window opening as a second
+toplevel, and Exit ending the program.
 
 Set KARVEL_SCREENSHOTS to a folder to keep a screenshot of the compositor."""
 
@@ -78,12 +79,21 @@ try:
     check(eventually(lambda: remaining.name == "", 5.0) and not labels("1:00"),
           "Score empties the remaining time")
 
+    # Another window is another toplevel with the same app id.
+    abouts = accessible_nodes(exam, pyatspi.ROLE_MENU_ITEM, "バージョン情報(A)")
+    if not abouts:
+        fail("no menu item バージョン情報(A)")
+    do_action(abouts[0], "Press")
+    accessible_window(accessible_app(), "バージョン情報")
+    check(eventually(lambda: requests().count(f'.set_app_id("{APP_ID}")') == 2),
+          "the About window is a second toplevel with the same app id")
+
     exits = accessible_nodes(exam, pyatspi.ROLE_MENU_ITEM, "終了(Q)")
     if not exits:
         fail("no menu item 終了(Q)")
     do_action(exits[0], "Press")
     rc = wait_exit(program)
-    check(rc == 0, f"Exit ends the program (code {rc})")
+    check(rc == 0, f"Exit closes both windows and ends the program (code {rc})")
     check(weston.poll() is None, "the compositor is still running")
 finally:
     if program and program.poll() is None:
