@@ -80,11 +80,6 @@ class Control(unittest.TestCase):
             self.assertIn(font, depends)
         self.assertEqual(self.field("Recommends"), "qt6-wayland")
 
-    def test_description(self):
-        synopsis, *body = self.field("Description").splitlines()
-        self.assertLessEqual(len(synopsis), 80)
-        self.assertTrue(body and all(line.startswith(" ") for line in body), body)
-
 
 class Files(unittest.TestCase):
     def test_file_list_and_modes(self):
