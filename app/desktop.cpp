@@ -14,11 +14,15 @@ QString appId()
 void setDesktopIdentity()
 {
     QGuiApplication::setDesktopFileName(appId());
-    // The icon's bitmaps, one folder per size as in the icon theme.
+    // The icon's bitmaps, one folder "NxN" per size as in the icon theme;
+    // each is read only when a window first needs it.
     const QDir sizes(QStringLiteral(":/icons"));
     QIcon icon;
-    for (const QString &size : sizes.entryList(QDir::Dirs))
-        icon.addFile(sizes.filePath(size + QStringLiteral("/apps/") + appId() + QStringLiteral(".png")));
+    for (const QString &size : sizes.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const int side = size.section(QLatin1Char('x'), 0, 0).toInt();
+        icon.addFile(sizes.filePath(size + QStringLiteral("/apps/") + appId() + QStringLiteral(".png")),
+                     QSize(side, side));
+    }
     QApplication::setWindowIcon(icon);
 }
 
