@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the program and runs every test: the unit,
-# widget and content tests, the end-to-end tests in a real X server, the
+# widget and content tests, the end-to-end tests in a real X server and in a
+# headless Wayland compositor, the Debian package's build and checks, the
 # whole suite again under the address and undefined-behaviour sanitizers,
 # and the RTF reader's fuzzer for a bounded time. Ends with CTest's summary.
 set -euo pipefail
@@ -14,7 +15,7 @@ echo "== Sanitizer build (address, undefined)"
 cmake -S . -B build-asan $(generator build-asan) -DCMAKE_BUILD_TYPE=Debug -DKARVEL_SANITIZE=ON -DKARVEL_TESTS=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --test-dir build-asan -LE e2e -E '^content_' --output-on-failure -j "$jobs"
+    ctest --test-dir build-asan -LE 'e2e|package' -E '^content_' --output-on-failure -j "$jobs"
 
 echo "== Fuzzing the RTF reader"
 tests/fuzz/run.sh build-fuzz "${KARVEL_FUZZ_SECONDS:-60}"

@@ -1,3 +1,4 @@
+#include "app/desktop.h"
 #include "app/windowregistry.h"
 #include "widgets/fonts.h"
 
@@ -7,6 +8,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("karvel"));
+    karvel::setDesktopIdentity();
     karvel::installFontFallbacks();
 
     karvel::WindowRegistry windows;

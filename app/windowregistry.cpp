@@ -1,5 +1,6 @@
 #include "windowregistry.h"
 
+#include "app/desktop.h"
 #include "exam/examwindow.h"
 #include "info/aboutwindow.h"
 #include "info/verdictwindow.h"
@@ -80,6 +81,9 @@ void WindowRegistry::exitAll()
 
 void centreOnScreen(QWidget *window)
 {
+    // On Wayland the compositor places every window itself.
+    if (!canPlaceWindows())
+        return;
     QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;

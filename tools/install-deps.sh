@@ -9,6 +9,7 @@ run_packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins libgl-dev
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation
+    dpkg-dev file
 )
 test_packages=(
     python3 python3-pil python3-numpy python3-matplotlib
@@ -16,6 +17,7 @@ test_packages=(
     dbus dbus-x11 at-spi2-core python3-pyatspi
     faketime pulseaudio pulseaudio-utils sox
     clang-14 libclang-rt-14-dev
+    lintian desktop-file-utils appstream weston qt6-wayland
 )
 
 wanted=("${run_packages[@]}")

@@ -1,0 +1,79 @@
+# Installation and the Debian package.
+#
+# The program and its chime live together in <prefix>/lib/karvel, where the
+# program looks for the chime beside its real executable; <prefix>/bin/karvel
+# is a relative symbolic link to it. The desktop entry, the icons, the
+# AppStream metadata, the manual page, the copyright file and the changelog
+# go where a desktop and Debian look for them. `cmake --install` and the
+# package (`cmake --build build --target package`) share this layout.
+
+set(KARVEL_APP_ID org.karvel.MockExam)
+set(KARVEL_PKGDIR lib/karvel)
+set(KARVEL_DOCDIR share/doc/karvel)
+set(KARVEL_PACKAGE_FILES ${CMAKE_CURRENT_SOURCE_DIR}/resources/package)
+set(KARVEL_ICON_SIZES 16 24 32 48 64 128 256)
+
+# The running program tells the desktop its id and carries the icon's
+# bitmaps for its windows.
+target_compile_definitions(karvel_lib PRIVATE KARVEL_APP_ID="${KARVEL_APP_ID}")
+foreach(size IN LISTS KARVEL_ICON_SIZES)
+    list(APPEND KARVEL_ICON_FILES
+        ${CMAKE_CURRENT_SOURCE_DIR}/resources/icons/hicolor/${size}x${size}/apps/${KARVEL_APP_ID}.png)
+endforeach()
+qt_add_resources(karvel_lib appicon PREFIX /icons BASE resources/icons/hicolor
+    FILES ${KARVEL_ICON_FILES})
+
+install(TARGETS karvel RUNTIME DESTINATION ${KARVEL_PKGDIR})
+install(FILES ${KARVEL_CHIME} DESTINATION ${KARVEL_PKGDIR})
+
+# The link is made in the build folder and installed as a link.
+set(KARVEL_STAGE ${CMAKE_CURRENT_BINARY_DIR}/package-files)
+file(MAKE_DIRECTORY ${KARVEL_STAGE}/bin)
+file(CREATE_LINK ../${KARVEL_PKGDIR}/karvel ${KARVEL_STAGE}/bin/karvel SYMBOLIC)
+install(FILES ${KARVEL_STAGE}/bin/karvel DESTINATION bin)
+
+install(FILES resources/${KARVEL_APP_ID}.desktop DESTINATION share/applications)
+install(FILES resources/${KARVEL_APP_ID}.metainfo.xml DESTINATION share/metainfo)
+install(DIRECTORY resources/icons/hicolor DESTINATION share/icons)
+
+# Debian wants the changelog and the manual page compressed at gzip's
+# highest level, with no name or time stamp in the header.
+find_program(KARVEL_GZIP gzip REQUIRED)
+foreach(pair changelog:changelog.gz karvel.1:karvel.1.gz)
+    string(REPLACE ":" ";" pair ${pair})
+    list(GET pair 0 source)
+    list(GET pair 1 target)
+    add_custom_command(OUTPUT ${KARVEL_STAGE}/${target}
+        COMMAND ${KARVEL_GZIP} -9 -n -c ${KARVEL_PACKAGE_FILES}/${source} > ${KARVEL_STAGE}/${target}
+        DEPENDS ${KARVEL_PACKAGE_FILES}/${source}
+        VERBATIM)
+    list(APPEND KARVEL_COMPRESSED ${KARVEL_STAGE}/${target})
+endforeach()
+add_custom_target(karvel_package_files ALL DEPENDS ${KARVEL_COMPRESSED})
+install(FILES ${KARVEL_STAGE}/changelog.gz ${KARVEL_PACKAGE_FILES}/copyright
+        DESTINATION ${KARVEL_DOCDIR})
+install(FILES ${KARVEL_STAGE}/karvel.1.gz DESTINATION share/man/man1)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME karvel)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "The Karvel developers <karvel@example.org>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION education)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The faces the documents fall back to; Qt's Wayland platform where the
+# desktop session is Wayland.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, fonts-ipafont-mincho, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "timed mock university-entrance examination in geography")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Karvel stages a one-hour mock university-entrance examination in geography,
+all in Japanese: a question paper of forty four-choice questions with four
+figures, an answer sheet with one tab per question, a countdown with a chime
+at time-up, scoring out of 100 points with a red circle on every right
+answer, and a pass-rate verdict for the score.")
+include(CPack)

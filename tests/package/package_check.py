@@ -1,0 +1,155 @@
+"""Checks the Debian package that `cmake --build build --target package`
+left in the build folder: its control fields, its files and their modes,
+Debian's own checkers (lintian, desktop-file-validate, appstreamcli), and
+that `cmake --install` into a prefix lays out the same files."""
+
+from __future__ import annotations
+
+import gzip
+import os
+import re
+import stat
+import subprocess
+import tempfile
+import unittest
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ["KARVEL_BUILD_DIR"])
+VERSION = os.environ["KARVEL_VERSION"]
+APP_ID = os.environ["KARVEL_APP_ID"]
+DEB = BUILD / f"karvel_{VERSION}_amd64.deb"
+
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
+FILES = {
+    "usr/bin/karvel",
+    "usr/lib/karvel/karvel",
+    "usr/lib/karvel/Zikan.wav",
+    f"usr/share/applications/{APP_ID}.desktop",
+    f"usr/share/metainfo/{APP_ID}.metainfo.xml",
+    f"usr/share/icons/hicolor/scalable/apps/{APP_ID}.svg",
+    "usr/share/doc/karvel/copyright",
+    "usr/share/doc/karvel/changelog.gz",
+    "usr/share/man/man1/karvel.1.gz",
+} | {f"usr/share/icons/hicolor/{s}x{s}/apps/{APP_ID}.png" for s in ICON_SIZES}
+
+# lintian warnings accepted, by tag, with the reason; errors never are.
+ACCEPTED_WARNINGS: dict[str, str] = {}
+
+
+def run(*args: str, **kw) -> subprocess.CompletedProcess:
+    return subprocess.run(args, capture_output=True, text=True, **kw)
+
+
+def tree(root: Path) -> dict[str, Path]:
+    """Files and links below `root` (not folders), by their relative path."""
+    return {str(p.relative_to(root)): p for p in root.rglob("*") if not p.is_dir() or p.is_symlink()}
+
+
+def setUpModule():
+    global UNPACKED, _tmp
+    if not DEB.is_file():
+        raise unittest.SkipTest(f"no package {DEB}")
+    _tmp = tempfile.TemporaryDirectory()
+    UNPACKED = Path(_tmp.name)
+    subprocess.run(["dpkg-deb", "-x", str(DEB), str(UNPACKED)], check=True)
+
+
+def tearDownModule():
+    _tmp.cleanup()
+
+
+class Control(unittest.TestCase):
+    def field(self, name: str) -> str:
+        return run("dpkg-deb", "-f", str(DEB), name, check=True).stdout.strip()
+
+    def test_identity(self):
+        self.assertEqual(self.field("Package"), "karvel")
+        self.assertEqual(self.field("Version"), VERSION)
+        self.assertEqual(self.field("Architecture"), "amd64")
+        self.assertEqual(self.field("Section"), "education")
+
+    def test_dependencies(self):
+        depends = {d.split()[0] for d in self.field("Depends").split(", ")}
+        # From the libraries the program links (dpkg-shlibdeps) ...
+        for library in ("libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6",
+                        "libqt6multimedia6"):
+            self.assertIn(library, depends)
+        # ... and the faces the documents fall back to.
+        for font in ("fonts-ipafont-gothic", "fonts-ipafont-mincho", "fonts-liberation"):
+            self.assertIn(font, depends)
+        self.assertEqual(self.field("Recommends"), "qt6-wayland")
+
+
+class Files(unittest.TestCase):
+    def test_file_list_and_modes(self):
+        files = tree(UNPACKED)
+        self.assertEqual(set(files), FILES)
+        link = files["usr/bin/karvel"]
+        self.assertTrue(link.is_symlink())
+        self.assertEqual(os.readlink(link), "../lib/karvel/karvel")
+        for name, path in files.items():
+            if path.is_symlink():
+                continue
+            mode = stat.S_IMODE(path.stat().st_mode)
+            self.assertEqual(mode, 0o755 if name == "usr/lib/karvel/karvel" else 0o644, name)
+
+    def test_files_are_the_sources(self):
+        pairs = {
+            "usr/lib/karvel/Zikan.wav": ROOT / "resources" / "Zikan.wav",
+            f"usr/share/applications/{APP_ID}.desktop": ROOT / "resources" / f"{APP_ID}.desktop",
+            f"usr/share/metainfo/{APP_ID}.metainfo.xml":
+                ROOT / "resources" / f"{APP_ID}.metainfo.xml",
+            "usr/share/doc/karvel/copyright": ROOT / "resources" / "package" / "copyright",
+        }
+        for installed, source in pairs.items():
+            self.assertEqual((UNPACKED / installed).read_bytes(), source.read_bytes(), installed)
+
+    def test_changelog_is_this_version(self):
+        with gzip.open(UNPACKED / "usr/share/doc/karvel/changelog.gz", "rt") as f:
+            first = f.readline()
+        self.assertRegex(first, rf"^karvel \({re.escape(VERSION)}\) ")
+
+    def test_cmake_install_lays_out_the_same_files(self):
+        with tempfile.TemporaryDirectory() as prefix:
+            run("cmake", "--install", str(BUILD), "--prefix", prefix, check=True)
+            installed = tree(Path(prefix))
+            self.assertEqual({"usr/" + name for name in installed}, FILES)
+            self.assertEqual(os.readlink(installed["bin/karvel"]), "../lib/karvel/karvel")
+            self.assertTrue((Path(prefix) / "bin" / "karvel").resolve().is_file())
+
+
+class Checkers(unittest.TestCase):
+    def test_lintian(self):
+        result = run("lintian", "--no-tag-display-limit", str(DEB))
+        tags = [line for line in result.stdout.splitlines() if re.match(r"^[EW]: ", line)]
+        errors = [t for t in tags if t.startswith("E: ")]
+        self.assertFalse(errors, "\n".join(errors))
+        warnings = [t for t in tags if t.startswith("W: ")
+                    and t.split()[2] not in ACCEPTED_WARNINGS]
+        self.assertFalse(warnings, "\n".join(warnings))
+
+    def test_desktop_entry(self):
+        entry = UNPACKED / f"usr/share/applications/{APP_ID}.desktop"
+        result = run("desktop-file-validate", str(entry))
+        self.assertEqual((result.returncode, result.stdout.strip()), (0, ""), result.stderr)
+        lines = entry.read_text(encoding="utf-8").splitlines()
+        self.assertIn(f"Icon={APP_ID}", lines)
+        self.assertIn("Exec=karvel", lines)
+        self.assertIn("Categories=Education;", lines)
+        for key in ("Name", "Comment"):
+            self.assertTrue(any(l.startswith(f"{key}=") for l in lines), key)
+            self.assertTrue(any(l.startswith(f"{key}[ja]=") for l in lines), key)
+
+    def test_appstream(self):
+        result = run("appstreamcli", "validate", "--no-net",
+                     str(UNPACKED / f"usr/share/metainfo/{APP_ID}.metainfo.xml"))
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        # The installed tree as a whole: the component, its desktop entry
+        # and its icon found together.
+        result = run("appstreamcli", "validate-tree", "--no-net", str(UNPACKED))
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
