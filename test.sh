@@ -3,7 +3,7 @@
 # widget and content tests, the end-to-end tests in a real X server and in a
 # headless Wayland compositor, the Debian package's build and checks, the
 # whole suite again under the address and undefined-behaviour sanitizers,
-# and the RTF reader's fuzzer for a bounded time. Ends with CTest's summary.
+# and the RTF and wave readers' fuzzers for a bounded time. Ends with CTest's summary.
 set -euo pipefail
 cd "$(dirname "$0")"
 # Ninja for a new build folder; an existing one keeps the generator it has.
@@ -17,7 +17,7 @@ cmake --build build-asan -j "$jobs"
 LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan -LE 'e2e|package' -E '^content_' --output-on-failure -j "$jobs"
 
-echo "== Fuzzing the RTF reader"
+echo "== Fuzzing the RTF and wave readers"
 tests/fuzz/run.sh build-fuzz "${KARVEL_FUZZ_SECONDS:-60}"
 
 echo "== Build and all tests"
