@@ -6,9 +6,9 @@ box). The paper tabs likewise; Exit through the menu item's own action."""
 import pyatspi
 
 from harness import (accessible_app, accessible_nodes, accessible_window, check,
-                     click, client_origin, do_action, eventually, extents, fail, geometry, grab,
-                     running_programs, screenshot, start, states, wait_exit, wait_for_window,
-                     wait_painted, windows)
+                     click, client_origin, do_action, eventually, extents, geometry, grab,
+                     press_menu_item, running_programs, screenshot, start, states, wait_exit,
+                     wait_for_window, wait_painted, windows)
 
 EXAM = "問題 （Karvel）"
 
@@ -131,10 +131,7 @@ check(eventually(lambda: pyatspi.STATE_SELECTED in states(paper_tabs[1])
       "Press on 図 1 selects it and takes the paper away")
 
 # Exit by the menu item's own action.
-exits = accessible_nodes(exam, pyatspi.ROLE_MENU_ITEM, "終了(Q)")
-if not exits:
-    fail("no menu item 終了(Q)")
-do_action(exits[0], "Press")
+press_menu_item(exam, "終了(Q)")
 rc = wait_exit(program)
 check(rc == 0 and not windows(EXAM) and not running_programs(),
       f"Press on 終了(Q) ends the program (code {rc}) with no window left")

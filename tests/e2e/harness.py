@@ -212,6 +212,16 @@ def do_action(node, action_name):
     action.doAction(names.index(action_name))
 
 
+def press_menu_item(window, caption):
+    """Chooses the menu command of that caption ("終了(Q)") through its
+    accessible action, as a screen reader would."""
+    import pyatspi
+    items = accessible_nodes(window, pyatspi.ROLE_MENU_ITEM, caption)
+    if not items:
+        fail(f"no menu item {caption}")
+    do_action(items[0], "Press")
+
+
 def wait_until(condition, message, timeout=5.0):
     """Polls `condition` until it holds; fails with `message` if it never does."""
     deadline = time.monotonic() + timeout
