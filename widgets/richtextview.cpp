@@ -1,5 +1,6 @@
 #include "widgets/richtextview.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -21,7 +22,9 @@ RichTextView::RichTextView(const QFont &defaultFont, QWidget *parent) : QTextEdi
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     setFocusPolicy(Qt::StrongFocus);
     setBackgroundRole(QPalette::Base);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Always there, so that a document that turns out longer than the view
+    // is not laid out a second time for the narrower width.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setLineWrapMode(QTextEdit::WidgetWidth);
     setUndoRedoEnabled(false);
 }
@@ -45,7 +48,7 @@ void RichTextView::setContent(QByteArrayView rtf)
     if (read->characterCount() > kStageAbove) {
         m_rest = std::move(read);
         m_restFrom = 0;
-        m_filled = 0;
+        bringParagraph();
         fillView();
     } else {
         QTextCursor(doc).insertFragment(QTextDocumentFragment(read.get()));
@@ -56,39 +59,32 @@ void RichTextView::setContent(QByteArrayView rtf)
     horizontalScrollBar()->setValue(0);
 }
 
-void RichTextView::fillView()
+void RichTextView::bringParagraph()
 {
-    if (!m_rest)
-        return;
-    // Every paragraph takes at least one line, and no line is lower than the
-    // smallest font in it: add paragraphs until that much fills the view's
-    // height (its frame included, so never too few).
-    const QFont base = document()->defaultFont();
-    QTextBlock block = m_rest->findBlock(m_restFrom);
-    int to = m_restFrom;
-    for (; block.isValid() && m_filled < height(); block = block.next()) {
-        qreal lowest = 0;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const qreal h = QFontMetricsF(it.fragment().charFormat().font().resolve(base)).height();
-            lowest = lowest > 0 ? std::min(lowest, h) : h;
-        }
-        m_filled += lowest > 0 ? lowest : QFontMetricsF(block.charFormat().font().resolve(base)).height();
-        to = block.position() + block.length();
-    }
-    if (!block.isValid()) {
+    const QTextBlock next = m_rest->findBlock(m_restFrom).next();
+    if (!next.isValid()) {
         finishLoading();
         return;
     }
-    if (to == m_restFrom)
-        return;
     // Each part ends in the empty paragraph that the next one starts with.
     QTextCursor from(m_rest.get());
     from.setPosition(m_restFrom);
-    from.setPosition(to, QTextCursor::KeepAnchor);
+    from.setPosition(next.position(), QTextCursor::KeepAnchor);
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     end.insertFragment(QTextDocumentFragment(from));
-    m_restFrom = to;
+    m_restFrom = next.position();
+}
+
+void RichTextView::fillView()
+{
+    // Paragraphs are laid out once the document has the view's width; each
+    // one brought in is laid out at once, so where the text ends is exact:
+    // the top of the empty paragraph that the rest will start with.
+    QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    while (m_rest && document()->pageSize().width() > 0
+           && layout->blockBoundingRect(document()->lastBlock()).top() < viewport()->height())
+        bringParagraph();
 }
 
 void RichTextView::finishLoading()
@@ -107,10 +103,8 @@ void RichTextView::finishLoading()
 
 void RichTextView::resizeEvent(QResizeEvent *event)
 {
-    // Before its first resize the view lays nothing out; now that it knows
-    // its height, it brings in what it shows before laying that out.
-    fillView();
     QTextEdit::resizeEvent(event);
+    fillView();
 }
 
 bool RichTextView::viewportEvent(QEvent *event)

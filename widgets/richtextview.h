@@ -42,13 +42,14 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Moves the next paragraph of a waiting document into the view.
+    void bringParagraph();
     // Moves paragraphs of a waiting document into the view until they fill
     // its height.
     void fillView();
 
     std::unique_ptr<QTextDocument> m_rest;
     int m_restFrom = 0;
-    qreal m_filled = 0; // the least height of the paragraphs in the view
 };
 
 } // namespace karvel
