@@ -13,7 +13,7 @@ set -euo pipefail
 build=$(readlink -f "${1:-build}")
 runs=${2:-15}
 work=$(mktemp -d)
-trap 'status=$?; kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; grep -v XDG_RUNTIME "$work/stderr" 2>/dev/null | sort | uniq -c | head -5; rm -rf "$work"; exit $status' EXIT
+trap 'status=$?; kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; grep -v XDG_RUNTIME "$work/stderr" 2>/dev/null | sort | uniq -c | head -5 || true; rm -rf "$work"; exit $status' EXIT
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -dpi 96 -nolisten tcp 3>"$work/display" 2>/dev/null &
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 [ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
