@@ -1,6 +1,7 @@
 #include "examwindow.h"
 
 #include "examlayout.h"
+#include "widgets/indexedgif.h"
 #include "widgets/multirowtabs.h"
 #include "widgets/picturebox.h"
 #include "widgets/richtextview.h"
@@ -12,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 
@@ -45,17 +47,18 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent *) override
+    void paintEvent(QPaintEvent *event) override
     {
+        // Kept at the picture's own depth: an indexed image is drawn as it is.
         if (m_background.isNull())
-            m_background = QPixmap(QString::fromLatin1(L::kBackground));
+            m_background = readPicture(QString::fromLatin1(L::kBackground));
         QPainter p(this);
-        p.fillRect(rect(), palette().color(QPalette::Window));
-        p.drawPixmap(0, 0, m_background);
+        p.fillRect(event->rect(), palette().color(QPalette::Window));
+        p.drawImage(event->rect(), m_background, event->rect());
     }
 
 private:
-    QPixmap m_background;
+    QImage m_background;
 };
 
 const L::ControlSpec &controlSpec(const char *name)

@@ -6,7 +6,7 @@
 set -euo pipefail
 
 run_packages=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config libx11-dev libxdamage-dev
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins libgl-dev
     fonts-ipafont-gothic fonts-ipafont-mincho fonts-liberation
     dpkg-dev file

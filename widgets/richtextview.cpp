@@ -1,5 +1,6 @@
 #include "widgets/richtextview.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -21,7 +22,9 @@ RichTextView::RichTextView(const QFont &defaultFont, QWidget *parent) : QTextEdi
     setTextInteractionFlags(Qt::TextSelectableByMouse);
     setFocusPolicy(Qt::StrongFocus);
     setBackgroundRole(QPalette::Base);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Always there, so that a document that turns out longer than the view
+    // is not laid out a second time for the narrower width.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setLineWrapMode(QTextEdit::WidgetWidth);
     setUndoRedoEnabled(false);
 }
@@ -39,31 +42,49 @@ void RichTextView::setContent(QByteArrayView rtf)
     m_rest.reset();
     std::unique_ptr<QTextDocument> read = RtfReader::read(rtf, font());
 
-    // Where the first part ends: at a paragraph, once kFirstChars are in.
-    int split = -1;
-    if (read->characterCount() > kStageAbove) {
-        QTextBlock block = read->begin();
-        for (int chars = 0; block.isValid() && chars < kFirstChars; block = block.next())
-            chars += block.length();
-        split = block.isValid() ? block.position() : -1;
-    }
-
     QTextDocument *doc = document();
     doc->setDefaultFont(font());
     doc->clear();
-    QTextCursor from(read.get());
-    from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    if (split > 0)
-        from.setPosition(split, QTextCursor::KeepAnchor);
-    QTextCursor(doc).insertFragment(QTextDocumentFragment(from));
-    if (split > 0) {
+    if (read->characterCount() > kStageAbove) {
         m_rest = std::move(read);
-        m_restFrom = split;
+        m_restFrom = 0;
+        bringParagraph();
+        fillView();
+    } else {
+        QTextCursor(doc).insertFragment(QTextDocumentFragment(read.get()));
     }
 
     moveCursor(QTextCursor::Start);
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
+}
+
+void RichTextView::bringParagraph()
+{
+    const QTextBlock next = m_rest->findBlock(m_restFrom).next();
+    if (!next.isValid()) {
+        finishLoading();
+        return;
+    }
+    // Each part ends in the empty paragraph that the next one starts with.
+    QTextCursor from(m_rest.get());
+    from.setPosition(m_restFrom);
+    from.setPosition(next.position(), QTextCursor::KeepAnchor);
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertFragment(QTextDocumentFragment(from));
+    m_restFrom = next.position();
+}
+
+void RichTextView::fillView()
+{
+    // Paragraphs are laid out once the document has the view's width; each
+    // one brought in is laid out at once, so where the text ends is exact:
+    // the top of the empty paragraph that the rest will start with.
+    QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    while (m_rest && document()->pageSize().width() > 0
+           && layout->blockBoundingRect(document()->lastBlock()).top() < viewport()->height())
+        bringParagraph();
 }
 
 void RichTextView::finishLoading()
@@ -73,11 +94,17 @@ void RichTextView::finishLoading()
     QTextCursor from(m_rest.get());
     from.setPosition(m_restFrom);
     from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    // The first part ends in the empty paragraph that starts the rest.
+    // The part before ends in the empty paragraph that the rest starts with.
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     end.insertFragment(QTextDocumentFragment(from));
     m_rest.reset();
+}
+
+void RichTextView::resizeEvent(QResizeEvent *event)
+{
+    QTextEdit::resizeEvent(event);
+    fillView();
 }
 
 bool RichTextView::viewportEvent(QEvent *event)

@@ -34,15 +34,20 @@ public:
     void finishLoading();
     bool isLoading() const { return m_rest != nullptr; }
 
-    // Documents of more characters than kStageAbove come in two steps, the
-    // first of about kFirstChars.
+    // Documents of more characters than kStageAbove come in two steps.
     static constexpr int kStageAbove = 6000;
-    static constexpr int kFirstChars = 3000;
 
 protected:
     bool viewportEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Moves the next paragraph of a waiting document into the view.
+    void bringParagraph();
+    // Moves paragraphs of a waiting document into the view until they fill
+    // its height.
+    void fillView();
+
     std::unique_ptr<QTextDocument> m_rest;
     int m_restFrom = 0;
 };
