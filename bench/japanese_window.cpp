@@ -1,7 +1,7 @@
 // The floor for start-up: the smallest honest window that shows Japanese
-// text. It installs the program's font fallbacks and shows two labels in the
-// faces the exam window's documents and controls name: a Mincho line at 8 pt
-// and a Gothic line at 9 pt bold. Like
+// text. It sets its fonts up as the program does and shows two labels in the
+// faces the exam window's documents and controls name, resolved to the
+// installed faces: a Mincho line at 8 pt and a Gothic line at 9 pt bold. Like
 // any real window it lays its labels out, so both faces are resolved before
 // the window is mapped; their glyphs are drawn at its first paint.
 #include "widgets/fonts.h"
@@ -22,15 +22,12 @@ int main(int argc, char *argv[])
     w.resize(792, 572);
     auto *column = new QVBoxLayout(&w);
 
-    QFont mincho(QStringLiteral("平成明朝"));
-    mincho.setPointSizeF(8);
+    const QFont mincho = karvel::namedFont(QStringLiteral("平成明朝"), 8);
     auto *paper = new QLabel(QStringLiteral("第１問　次の文章を読み、下の問い（問１～１０）に答えよ。"));
     paper->setFont(mincho);
     column->addWidget(paper);
 
-    QFont gothic(QStringLiteral("ＭＳ ゴシック"));
-    gothic.setPointSizeF(9);
-    gothic.setBold(true);
+    const QFont gothic = karvel::namedFont(QStringLiteral("ＭＳ ゴシック"), 9, true);
     auto *labels = new QLabel(QStringLiteral("スタート　あと　 　 分　得　点　合格率"));
     labels->setFont(gothic);
     column->addWidget(labels);

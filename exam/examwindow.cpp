@@ -1,6 +1,7 @@
 #include "examwindow.h"
 
 #include "examlayout.h"
+#include "widgets/fonts.h"
 #include "widgets/indexedgif.h"
 #include "widgets/multirowtabs.h"
 #include "widgets/picturebox.h"
@@ -30,10 +31,7 @@ QString text(const char16_t *s)
 
 QFont fontOf(const L::FontSpec &spec)
 {
-    QFont f(text(spec.face));
-    f.setPointSizeF(spec.points);
-    f.setBold(spec.bold);
-    return f;
+    return namedFont(text(spec.face), spec.points, spec.bold);
 }
 
 // The client area: the background picture from its top-left corner.

@@ -1,5 +1,6 @@
 #include "infowindow.h"
 
+#include "widgets/fonts.h"
 #include "widgets/richtextview.h"
 
 
@@ -18,9 +19,7 @@ InfoWindow::InfoWindow(const QString &name, const QString &title, QSize client,
     setPalette(pal);
     setAutoFillBackground(true);
 
-    QFont viewFont(QStringLiteral("ＭＳ ゴシック"));
-    viewFont.setPointSizeF(9);
-    m_view = new RichTextView(QString::fromLatin1(document), viewFont, this);
+    m_view = new RichTextView(QString::fromLatin1(document), namedFont(u"ＭＳ ゴシック"_qs, 9), this);
     m_view->setObjectName(QStringLiteral("RichTextBox1"));
     // The view reaches past the right and bottom edges and is cut off there.
     m_view->setGeometry(viewGeometry);

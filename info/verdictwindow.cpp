@@ -1,5 +1,7 @@
 #include "verdictwindow.h"
 
+#include "widgets/fonts.h"
+
 
 #include <QLabel>
 
@@ -14,10 +16,7 @@ QLabel *label(QWidget *parent, const char *name, const char16_t *text, double po
 {
     auto *l = new QLabel(QString::fromUtf16(text), parent);
     l->setObjectName(QLatin1String(name));
-    QFont f(QStringLiteral("ＭＳ ゴシック"));
-    f.setPointSizeF(points);
-    f.setBold(true);
-    l->setFont(f);
+    l->setFont(namedFont(u"ＭＳ ゴシック"_qs, points, true));
     QPalette pal = l->palette();
     pal.setColor(QPalette::Window, background);
     pal.setColor(QPalette::WindowText, pal.color(QPalette::ButtonText));

@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(view.verticalScrollBar()->value(), 0);
         QCOMPARE(view.viewport()->grab().toImage(), firstPaint);
 
-        const auto once = RtfReader::read(rtf, viewFont());
+        const auto once = RtfReader::read(rtf, viewFont(), faceFamilies);
         QCOMPARE(view.document()->blockCount(), once->blockCount());
         QCOMPARE(describe(*view.document()), describe(*once));
     }
@@ -110,7 +110,7 @@ private slots:
             RichTextView view(viewFont());
             view.setContent(resource(name));
             QVERIFY(!view.isLoading());
-            const auto once = RtfReader::read(resource(name), viewFont());
+            const auto once = RtfReader::read(resource(name), viewFont(), faceFamilies);
             QCOMPARE(describe(*view.document()), describe(*once));
         }
     }

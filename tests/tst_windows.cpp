@@ -278,7 +278,7 @@ private slots:
         QCOMPARE(label1->text(), rate);
         QCOMPARE(label1->geometry(), rateRect);
         QCOMPARE(label1->palette().color(QPalette::Window), rateColour);
-        QCOMPARE(label1->font().family(), u(u"ＭＳ ゴシック"));
+        QCOMPARE(label1->font().family(), installedFace(u(u"ＭＳ ゴシック")));
         QCOMPARE(label1->font().pointSizeF(), 15.75);
         QVERIFY(label1->font().bold());
         // Each text fits on one line of its label.
@@ -293,7 +293,7 @@ private slots:
 
         auto *view = w.findChild<RichTextView *>(QStringLiteral("RichTextBox1"));
         QCOMPARE(view->geometry(), QRect(0, 88, 793, 489));
-        QCOMPARE(view->font().family(), u(u"ＭＳ ゴシック"));
+        QCOMPARE(view->font().family(), installedFace(u(u"ＭＳ ゴシック")));
         QCOMPARE(view->font().pointSizeF(), 9.0);
         QCOMPARE(view->document()->blockCount(), 127);
         // The view takes the focus when the window opens; labels never do.

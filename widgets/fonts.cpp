@@ -1,36 +1,100 @@
 #include "widgets/fonts.h"
 
 #include <QCoreApplication>
-#include <QFont>
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
 namespace karvel {
 
+namespace {
+
+struct Fallbacks
+{
+    QString named;
+    QStringList faces;
+};
+
+// Each face falls back to its own Latin or Japanese name first (where the
+// system has it), then to a face that keeps its metrics: IPAGothic and
+// IPAMincho have ASCII exactly half as wide as a full-width character, which
+// the column layout of the documents relies on.
+const QList<Fallbacks> &fallbacks()
+{
+    static const QList<Fallbacks> table = [] {
+        const QStringList gothic{u"IPAGothic"_qs, u"IPAexGothic"_qs};
+        const QStringList pgothic{u"IPAPGothic"_qs, u"IPAexGothic"_qs, u"IPAGothic"_qs};
+        const QStringList mincho{u"IPAMincho"_qs, u"IPAexMincho"_qs};
+        const QStringList serif{u"Liberation Serif"_qs, u"DejaVu Serif"_qs};
+        const QStringList sans{u"Liberation Sans"_qs, u"DejaVu Sans"_qs};
+        return QList<Fallbacks>{
+            {u"ＭＳ ゴシック"_qs, QStringList{u"MS Gothic"_qs} + gothic},
+            {u"MS Gothic"_qs, QStringList{u"ＭＳ ゴシック"_qs} + gothic},
+            {u"ＭＳ Ｐゴシック"_qs, QStringList{u"MS PGothic"_qs} + pgothic},
+            {u"MS PGothic"_qs, QStringList{u"ＭＳ Ｐゴシック"_qs} + pgothic},
+            {u"ＭＳ 明朝"_qs, QStringList{u"MS Mincho"_qs} + mincho},
+            {u"MS Mincho"_qs, QStringList{u"ＭＳ 明朝"_qs} + mincho},
+            {u"平成明朝"_qs, QStringList{u"ＭＳ 明朝"_qs, u"MS Mincho"_qs} + mincho},
+            {u"Times"_qs, serif},
+            {u"Times New Roman"_qs, serif},
+            {u"MS Serif"_qs, serif},
+            {u"MS Sans Serif"_qs, sans},
+        };
+    }();
+    return table;
+}
+
+} // namespace
+
 void installFontFallbacks()
 {
-    // Each face falls back to its own Latin or Japanese name first (where
-    // the system has it), then to a face that keeps its metrics: IPAGothic
-    // and IPAMincho have ASCII exactly half as wide as a full-width
-    // character, which the column layout of the documents relies on.
-    const QStringList gothic{u"IPAGothic"_qs, u"IPAexGothic"_qs};
-    const QStringList pgothic{u"IPAPGothic"_qs, u"IPAexGothic"_qs, u"IPAGothic"_qs};
-    const QStringList mincho{u"IPAMincho"_qs, u"IPAexMincho"_qs};
-    const QStringList serif{u"Liberation Serif"_qs, u"DejaVu Serif"_qs};
-    const QStringList sans{u"Liberation Sans"_qs, u"DejaVu Sans"_qs};
+    for (const Fallbacks &f : fallbacks())
+        QFont::insertSubstitutions(f.named, f.faces);
 
-    QFont::insertSubstitutions(u"ＭＳ ゴシック"_qs, QStringList{u"MS Gothic"_qs} + gothic);
-    QFont::insertSubstitutions(u"MS Gothic"_qs, QStringList{u"ＭＳ ゴシック"_qs} + gothic);
-    QFont::insertSubstitutions(u"ＭＳ Ｐゴシック"_qs, QStringList{u"MS PGothic"_qs} + pgothic);
-    QFont::insertSubstitutions(u"MS PGothic"_qs, QStringList{u"ＭＳ Ｐゴシック"_qs} + pgothic);
-    QFont::insertSubstitutions(u"ＭＳ 明朝"_qs, QStringList{u"MS Mincho"_qs} + mincho);
-    QFont::insertSubstitutions(u"MS Mincho"_qs, QStringList{u"ＭＳ 明朝"_qs} + mincho);
-    QFont::insertSubstitutions(u"平成明朝"_qs, QStringList{u"ＭＳ 明朝"_qs, u"MS Mincho"_qs} + mincho);
-    QFont::insertSubstitutions(u"Times"_qs, serif);
-    QFont::insertSubstitutions(u"Times New Roman"_qs, serif);
-    QFont::insertSubstitutions(u"MS Serif"_qs, serif);
-    QFont::insertSubstitutions(u"MS Sans Serif"_qs, sans);
+    // The desktop's default face for what names none (menus, and the empty
+    // document a text view lays out when it is made): the one the windows'
+    // own text is in, so that no other face is loaded for it.
+    QGuiApplication::setFont(namedFont(u"ＭＳ Ｐゴシック"_qs, 9));
+}
+
+QString installedFace(const QString &named)
+{
+    static QHash<QString, QString> resolved;
+    auto it = resolved.constFind(named);
+    if (it != resolved.cend())
+        return *it;
+    QString face = named;
+    if (!QFontDatabase::hasFamily(named)) {
+        for (const Fallbacks &f : fallbacks()) {
+            if (f.named != named)
+                continue;
+            for (const QString &candidate : f.faces) {
+                if (QFontDatabase::hasFamily(candidate)) {
+                    face = candidate;
+                    break;
+                }
+            }
+        }
+    }
+    resolved.insert(named, face);
+    return face;
+}
+
+QStringList faceFamilies(const QString &named)
+{
+    const QString face = installedFace(named);
+    return QStringList{face};
+}
+
+QFont namedFont(const QString &named, qreal points, bool bold)
+{
+    QFont font;
+    font.setFamilies(faceFamilies(named));
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
 }
 
 bool checkJapaneseFonts()

@@ -9,6 +9,7 @@
 #include <QTextDocumentFragment>
 #include <QTimer>
 
+#include "widgets/fonts.h"
 #include "widgets/rtfreader.h"
 
 namespace karvel {
@@ -40,7 +41,7 @@ RichTextView::RichTextView(const QString &path, const QFont &defaultFont, QWidge
 void RichTextView::setContent(QByteArrayView rtf)
 {
     m_rest.reset();
-    std::unique_ptr<QTextDocument> read = RtfReader::read(rtf, font());
+    std::unique_ptr<QTextDocument> read = RtfReader::read(rtf, font(), faceFamilies);
 
     QTextDocument *doc = document();
     doc->setDefaultFont(font());

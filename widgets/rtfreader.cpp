@@ -327,6 +327,7 @@ struct FontEntry
 {
     QString name;
     int charset = -1;
+    QStringList families; // what sets the face, looked up once
 };
 
 constexpr int kMaxHalfPoints = 3276;     // 1638 pt, the largest size RTF knows
@@ -336,7 +337,8 @@ constexpr int kMaxTabTwips = 22 * 1440;  // 22 inches
 class Builder
 {
 public:
-    explicit Builder(QTextDocument *document) : m_document(document), m_cursor(document)
+    Builder(QTextDocument *document, RtfReader::FaceFamilies faces)
+        : m_document(document), m_faces(faces), m_cursor(document)
     {
         m_stack.reserve(64);
         m_stack.push_back(Group{});
@@ -627,7 +629,9 @@ private:
             m_entryName += m_decoders.decode(m_entryBytes, codecForCharset(m_entryCharset));
             const QString name = sanitized(m_entryName).trimmed();
             if (!name.isEmpty())
-                m_fonts.insert(m_entryIndex, FontEntry{name, m_entryCharset});
+                m_fonts.insert(m_entryIndex,
+                               FontEntry{name, m_entryCharset,
+                                         m_faces ? m_faces(name) : QStringList{name}});
         }
         resetFontEntry();
     }
@@ -691,7 +695,7 @@ private:
     {
         QTextCharFormat f;
         if (const FontEntry *font = fontEntry(s.font))
-            f.setFontFamilies(QStringList{font->name});
+            f.setFontFamilies(font->families);
         if (s.halfPoints > 0)
             f.setFontPointSize(s.halfPoints / 2.0);
         if (s.bold)
@@ -748,6 +752,7 @@ private:
     }
 
     QTextDocument *m_document;
+    RtfReader::FaceFamilies m_faces;
     QTextCursor m_cursor;
     Decoders m_decoders;
 
@@ -780,21 +785,22 @@ private:
 
 } // namespace
 
-std::unique_ptr<QTextDocument> RtfReader::read(QByteArrayView rtf, const QFont &defaultFont)
+std::unique_ptr<QTextDocument> RtfReader::read(QByteArrayView rtf, const QFont &defaultFont,
+                                               FaceFamilies faces)
 {
     auto document = std::make_unique<QTextDocument>();
     document->setDefaultFont(defaultFont);
     document->setUndoRedoEnabled(false);
-    read(rtf, document.get());
+    read(rtf, document.get(), faces);
     return document;
 }
 
-void RtfReader::read(QByteArrayView rtf, QTextDocument *document)
+void RtfReader::read(QByteArrayView rtf, QTextDocument *document, FaceFamilies faces)
 {
     const bool undo = document->isUndoRedoEnabled();
     document->setUndoRedoEnabled(false);
     document->clear();
-    Builder builder(document);
+    Builder builder(document, faces);
     builder.run(rtf);
     document->setUndoRedoEnabled(undo);
 }

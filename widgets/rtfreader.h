@@ -24,12 +24,17 @@ namespace karvel {
 class RtfReader
 {
 public:
+    // The font families that set a face the font table names; without it,
+    // the name itself.
+    using FaceFamilies = QStringList (*)(const QString &face);
+
     // A new document holding `rtf`, with `defaultFont` for unformatted text.
-    static std::unique_ptr<QTextDocument> read(QByteArrayView rtf, const QFont &defaultFont);
+    static std::unique_ptr<QTextDocument> read(QByteArrayView rtf, const QFont &defaultFont,
+                                               FaceFamilies faces = nullptr);
 
     // Replaces the content of `document` with `rtf`. Unformatted text takes
     // the document's default font.
-    static void read(QByteArrayView rtf, QTextDocument *document);
+    static void read(QByteArrayView rtf, QTextDocument *document, FaceFamilies faces = nullptr);
 
     // Deeper groups than this are read as if their braces were not there.
     static constexpr int kMaxGroupDepth = 1024;
