@@ -24,6 +24,11 @@ qt_add_resources(karvel_lib appicon PREFIX /icons BASE resources/icons/hicolor
     FILES ${KARVEL_ICON_FILES})
 
 install(TARGETS karvel RUNTIME DESTINATION ${KARVEL_PKGDIR})
+# The sound module the program loads from the folder "sound" beside it; a
+# library, so not executable. (In a folder of its own one level down, where
+# it needs no ldconfig run when the package is installed.)
+install(TARGETS karvel_sound LIBRARY DESTINATION ${KARVEL_PKGDIR}/sound
+    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${KARVEL_CHIME} DESTINATION ${KARVEL_PKGDIR})
 
 # The link is made in the build folder and installed as a link.

@@ -3,6 +3,7 @@
 // played or are no files at all.
 
 #include "recordingbackend.h"
+#include "widgets/sound/waveoutput.h"
 #include "widgets/soundstrip.h"
 
 #include <QElapsedTimer>
@@ -203,6 +204,32 @@ private slots:
         QVERIFY(!button(strip, "Play")->isEnabled());
     }
 
+    // The player comes from the sound module beside the program, loaded on
+    // first use; without the module every file is unplayable, and one line
+    // says why.
+    void playerFromTheSoundModule()
+    {
+        QTemporaryDir empty;
+        QStringList said;
+        static QStringList *sink;
+        sink = &said;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &m) { sink->append(m); });
+        auto none = loadSoundBackend(empty.path());
+        loadSoundBackend(empty.path());
+        qInstallMessageHandler(previous);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains(QLatin1String("karvel-sound")), qPrintable(said[0]));
+        bool playable = true;
+        none->open(chimePath(), [&](bool p) { playable = p; });
+        QVERIFY(!playable);
+
+        auto player = loadSoundBackend(QStringLiteral(KARVEL_BINARY_DIR));
+        bool opened = false;
+        player->open(chimePath(), [&](bool p) { opened = p; });
+        QTRY_VERIFY(opened);
+    }
+
     // The real player, with no audio server: opening and destroying it
     // return at once whatever the file is; a file that cannot be played is
     // named once on standard error, the chime not at all.
@@ -266,6 +293,7 @@ private slots:
             slowest = std::max(slowest, clock.elapsed());
         };
         auto strip = std::make_unique<SoundPlayerStrip>();
+        strip->setBackend(std::make_unique<WaveOutput>());
         strip->setFileName(path);
         timed([&] { strip->command(QStringLiteral("Open")); });
         if (reason.isEmpty()) {
@@ -299,6 +327,7 @@ private slots:
         f.close();
         for (int i = 0; i < 3; ++i) {
             auto strip = std::make_unique<SoundPlayerStrip>();
+            strip->setBackend(std::make_unique<WaveOutput>());
             strip->setFileName(path);
             strip->command(QStringLiteral("Open"));
         }

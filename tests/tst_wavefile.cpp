@@ -1,7 +1,7 @@
 // Reading wave files: the forms the chime may come in, and the files that
 // must be refused rather than played as noise.
 
-#include "widgets/wavefile.h"
+#include "widgets/sound/wavefile.h"
 
 #include <QFile>
 #include <QtTest>

@@ -1,6 +1,8 @@
 #include "soundstrip.h"
 
-#include "widgets/waveoutput.h"
+#include <QCoreApplication>
+#include <QDir>
+#include <QLibrary>
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -165,11 +167,49 @@ void SoundPlayerStrip::setBackend(std::unique_ptr<SoundBackend> backend)
 
 SoundBackend &SoundPlayerStrip::backend()
 {
-    // Created on first use: the audio system is not touched before a sound
-    // is asked for.
+    // Made on first use: neither the sound module nor the audio system is
+    // loaded before a sound is asked for.
     if (!m_backend)
-        m_backend = std::make_unique<WaveOutput>();
+        m_backend = loadSoundBackend(QCoreApplication::applicationDirPath());
     return *m_backend;
+}
+
+namespace {
+
+// Stands in for the player where the sound module cannot be loaded: every
+// file is unplayable.
+class SilentBackend : public SoundBackend
+{
+public:
+    void open(const QString &, Opened opened) override { opened(false); }
+    void rewind() override {}
+    void play() override {}
+    void stop() override {}
+    void close() override {}
+};
+
+} // namespace
+
+std::unique_ptr<SoundBackend> loadSoundBackend(const QString &folder)
+{
+    using Make = SoundBackend *(*)();
+    // Loaded once and kept: the players it makes live in its code.
+    static QLibrary module;
+    static Make make = nullptr;
+    if (!make) {
+        module.setFileName(QDir(folder).filePath(QStringLiteral("sound/karvel-sound")));
+        make = reinterpret_cast<Make>(module.resolve("karvel_new_sound_backend"));
+        if (!make) {
+            static bool told = false;
+            if (!told) {
+                qWarning("%s: no sound: %s", qUtf8Printable(QCoreApplication::applicationName()),
+                         qUtf8Printable(module.errorString()));
+                told = true;
+            }
+            return std::make_unique<SilentBackend>();
+        }
+    }
+    return std::unique_ptr<SoundBackend>(make());
 }
 
 void SoundPlayerStrip::command(const QString &name)

@@ -10,9 +10,9 @@ class QToolButton;
 
 namespace karvel {
 
-// What plays the sound behind the strip. The default is WaveOutput, which
-// plays through the system's audio output; tests put a recording fake in
-// its place.
+// What plays the sound behind the strip. The default comes from the sound
+// module (sound/libkarvel-sound beside the program), which plays through
+// the system's audio output; tests put a recording fake in its place.
 class SoundBackend
 {
 public:
@@ -40,6 +40,11 @@ public:
 // or has found unplayable, costs nothing: the exam's timer sends "Open"
 // every second. Failures (no audio server, a missing or unreadable file)
 // stay inside the strip: nothing is reported to the window that holds it.
+// A player from the sound module in `folder`/sound, loaded on the first
+// call; if the module cannot be loaded, a player for which every file is
+// unplayable, and one line on standard error saying why.
+std::unique_ptr<SoundBackend> loadSoundBackend(const QString &folder);
+
 class SoundPlayerStrip : public QWidget
 {
     Q_OBJECT

@@ -44,6 +44,7 @@ folder = os.path.join(WORK, "program")
 os.makedirs(folder)
 copy = os.path.join(folder, "karvel")
 shutil.copy2(PROGRAM, copy)
+shutil.copytree(os.path.join(os.path.dirname(PROGRAM), "sound"), os.path.join(folder, "sound"))
 pipe = os.path.join(folder, "Zikan.wav")
 os.mkfifo(pipe)
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "widgets/wavefile.h"
+#include "widgets/sound/wavefile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

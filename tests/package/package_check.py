@@ -24,6 +24,7 @@ ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 FILES = {
     "usr/bin/karvel",
     "usr/lib/karvel/karvel",
+    "usr/lib/karvel/sound/libkarvel-sound.so",
     "usr/lib/karvel/Zikan.wav",
     f"usr/share/applications/{APP_ID}.desktop",
     f"usr/share/metainfo/{APP_ID}.metainfo.xml",

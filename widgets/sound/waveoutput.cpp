@@ -1,6 +1,6 @@
-#include "widgets/waveoutput.h"
+#include "widgets/sound/waveoutput.h"
 
-#include "widgets/wavefile.h"
+#include "widgets/sound/wavefile.h"
 
 #include <QAudioDevice>
 #include <QAudioSink>

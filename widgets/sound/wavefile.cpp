@@ -1,4 +1,4 @@
-#include "widgets/wavefile.h"
+#include "widgets/sound/wavefile.h"
 
 #include <QFile>
 #include <QFileInfo>
