@@ -33,6 +33,11 @@ public:
     virtual void close() = 0;
 };
 
+// A player from the sound module in `folder`/sound, loaded on the first
+// call; if the module cannot be loaded, a player for which every file is
+// unplayable, and one line on standard error saying why.
+std::unique_ptr<SoundBackend> loadSoundBackend(const QString &folder);
+
 // A strip of the usual media buttons that plays one wave file. It is driven
 // by a file setting and the commands "Open", "Prev" and "Play" (and "Stop",
 // "Close"). Opening returns at once; the buttons come alive once the file
@@ -40,11 +45,6 @@ public:
 // or has found unplayable, costs nothing: the exam's timer sends "Open"
 // every second. Failures (no audio server, a missing or unreadable file)
 // stay inside the strip: nothing is reported to the window that holds it.
-// A player from the sound module in `folder`/sound, loaded on the first
-// call; if the module cannot be loaded, a player for which every file is
-// unplayable, and one line on standard error saying why.
-std::unique_ptr<SoundBackend> loadSoundBackend(const QString &folder);
-
 class SoundPlayerStrip : public QWidget
 {
     Q_OBJECT
