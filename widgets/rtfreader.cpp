@@ -1,5 +1,7 @@
 #include "widgets/rtfreader.h"
 
+#include "widgets/codepages.h"
+
 #include <algorithm>
 #include <climits>
 #include <optional>
@@ -9,7 +11,6 @@
 
 #include <QColor>
 #include <QHash>
-#include <QStringDecoder>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
@@ -222,54 +223,13 @@ WordInfo lookup(QByteArrayView name)
 
 enum class Codec { Cp932, Cp1252 };
 
-constexpr bool isCp932Lead(uchar b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-constexpr bool isCp932Trail(uchar b)
-{
-    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
-}
-
-// True when the bytes end in a lead byte that has no trail byte.
-bool endsInLoneLead(QByteArrayView bytes)
-{
-    qsizetype i = 0;
-    const qsizetype n = bytes.size();
-    while (i < n) {
-        const uchar b = uchar(bytes[i]);
-        if (!isCp932Lead(b)) {
-            ++i;
-        } else if (i + 1 == n) {
-            return true;
-        } else {
-            i += isCp932Trail(uchar(bytes[i + 1])) ? 2 : 1;
-        }
-    }
-    return false;
-}
-
 class Decoders
 {
 public:
     QString decode(QByteArrayView bytes, Codec codec)
     {
-        QStringDecoder &decoder = codec == Codec::Cp932 ? m_cp932 : m_cp1252;
-        const bool loneLead = codec == Codec::Cp932 && endsInLoneLead(bytes);
-        QString text = decoder.isValid() ? decoder.decode(bytes) : QString::fromLatin1(bytes);
-        decoder.resetState();
-        // The decoder marks a byte it cannot map with U+001A; control bytes
-        // never reach it, so every U+001A is such a mark.
-        text.replace(QChar(0x1A), QChar::ReplacementCharacter);
-        if (loneLead)
-            text += QChar::ReplacementCharacter;  // the decoder drops it silently
-        return text;
+        return codec == Codec::Cp932 ? decodeCp932(bytes) : decodeCp1252(bytes);
     }
-
-private:
-    QStringDecoder m_cp932{"CP932", QStringConverter::Flag::Stateless};
-    QStringDecoder m_cp1252{"windows-1252", QStringConverter::Flag::Stateless};
 };
 
 // Characters that QTextCursor would turn into block or frame boundaries, lone

@@ -430,7 +430,9 @@ class Regeneration(unittest.TestCase):
             self.run_tool("make_maru.py", str(out / "maru.ico"))
             self.run_tool("make_chime.py", str(out / "Zikan.wav"))
             self.run_tool("make_infodocs.py", str(out))
-            for name in ("background.gif", "maru.ico", "Zikan.wav", "passline.rtf", "about.rtf"):
+            self.run_tool("make_cp932_table.py", str(out / "cp932.bin"))
+            for name in ("background.gif", "maru.ico", "Zikan.wav", "passline.rtf", "about.rtf",
+                         "cp932.bin"):
                 with self.subTest(name):
                     self.assertEqual((out / name).read_bytes(), (RESOURCES / name).read_bytes(),
                                      f"{name} differs from what its script makes")
