@@ -14,8 +14,7 @@ QString appId()
 void setDesktopIdentity()
 {
     QGuiApplication::setDesktopFileName(appId());
-    // The icon's bitmaps, one folder "NxN" per size as in the icon theme;
-    // each is read only when a window first needs it.
+    // The icon's bitmaps, one folder "NxN" per size as in the icon theme.
     const QDir sizes(QStringLiteral(":/icons"));
     QIcon icon;
     for (const QString &size : sizes.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {

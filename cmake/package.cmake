@@ -12,11 +12,15 @@ set(KARVEL_PKGDIR lib/karvel)
 set(KARVEL_DOCDIR share/doc/karvel)
 set(KARVEL_PACKAGE_FILES ${CMAKE_CURRENT_SOURCE_DIR}/resources/package)
 set(KARVEL_ICON_SIZES 16 24 32 48 64 128 256)
+# The sizes a window itself carries: every one is decoded and handed to the
+# window system when a window is made, and the larger ones come from the
+# icon theme anyway.
+set(KARVEL_WINDOW_ICON_SIZES 16 24 32 48 64)
 
 # The running program tells the desktop its id and carries the icon's
 # bitmaps for its windows.
 target_compile_definitions(karvel_lib PRIVATE KARVEL_APP_ID="${KARVEL_APP_ID}")
-foreach(size IN LISTS KARVEL_ICON_SIZES)
+foreach(size IN LISTS KARVEL_WINDOW_ICON_SIZES)
     list(APPEND KARVEL_ICON_FILES
         ${CMAKE_CURRENT_SOURCE_DIR}/resources/icons/hicolor/${size}x${size}/apps/${KARVEL_APP_ID}.png)
 endforeach()

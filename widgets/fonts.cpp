@@ -4,6 +4,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -59,6 +60,25 @@ void installFontFallbacks()
     QGuiApplication::setFont(namedFont(u"ＭＳ Ｐゴシック"_qs, 9));
 }
 
+namespace {
+
+// Whether a face of this name is installed. Unlike QFontDatabase::hasFamily,
+// which first asks the font configuration what the name may stand for (a
+// whole search for every name), it looks the name up among the installed
+// families only.
+bool isInstalled(const QString &family)
+{
+    static const QSet<QString> installed = [] {
+        QSet<QString> names;
+        for (const QString &f : QFontDatabase::families())
+            names.insert(f.toCaseFolded());
+        return names;
+    }();
+    return installed.contains(family.toCaseFolded());
+}
+
+} // namespace
+
 QString installedFace(const QString &named)
 {
     static QHash<QString, QString> resolved;
@@ -66,12 +86,12 @@ QString installedFace(const QString &named)
     if (it != resolved.cend())
         return *it;
     QString face = named;
-    if (!QFontDatabase::hasFamily(named)) {
+    if (!isInstalled(named)) {
         for (const Fallbacks &f : fallbacks()) {
             if (f.named != named)
                 continue;
             for (const QString &candidate : f.faces) {
-                if (QFontDatabase::hasFamily(candidate)) {
+                if (isInstalled(candidate)) {
                     face = candidate;
                     break;
                 }
