@@ -6,7 +6,6 @@
 #include <QTextCursor>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include "widgets/fonts.h"
@@ -40,19 +39,15 @@ RichTextView::RichTextView(const QString &path, const QFont &defaultFont, QWidge
 
 void RichTextView::setContent(QByteArrayView rtf)
 {
-    m_rest.reset();
-    std::unique_ptr<QTextDocument> read = RtfReader::read(rtf, font(), faceFamilies);
-
+    m_reader.reset();
     QTextDocument *doc = document();
     doc->setDefaultFont(font());
-    doc->clear();
-    if (read->characterCount() > kStageAbove) {
-        m_rest = std::move(read);
-        m_restFrom = 0;
-        bringParagraph();
+    if (rtf.size() > kStageAbove) {
+        m_reader = std::make_unique<RtfReader::Stepwise>(rtf.toByteArray(), doc, faceFamilies);
+        readParagraph();
         fillView();
     } else {
-        QTextCursor(doc).insertFragment(QTextDocumentFragment(read.get()));
+        RtfReader::read(rtf, doc, faceFamilies);
     }
 
     moveCursor(QTextCursor::Start);
@@ -60,46 +55,28 @@ void RichTextView::setContent(QByteArrayView rtf)
     horizontalScrollBar()->setValue(0);
 }
 
-void RichTextView::bringParagraph()
+void RichTextView::readParagraph()
 {
-    const QTextBlock next = m_rest->findBlock(m_restFrom).next();
-    if (!next.isValid()) {
-        finishLoading();
-        return;
-    }
-    // Each part ends in the empty paragraph that the next one starts with.
-    QTextCursor from(m_rest.get());
-    from.setPosition(m_restFrom);
-    from.setPosition(next.position(), QTextCursor::KeepAnchor);
-    QTextCursor end(document());
-    end.movePosition(QTextCursor::End);
-    end.insertFragment(QTextDocumentFragment(from));
-    m_restFrom = next.position();
+    if (m_reader && !m_reader->read(1))
+        m_reader.reset();
 }
 
 void RichTextView::fillView()
 {
     // Paragraphs are laid out once the document has the view's width; each
-    // one brought in is laid out at once, so where the text ends is exact:
-    // the top of the empty paragraph that the rest will start with.
+    // one read is laid out at once, so where the text ends is exact.
     QAbstractTextDocumentLayout *layout = document()->documentLayout();
-    while (m_rest && document()->pageSize().width() > 0
+    while (m_reader && document()->pageSize().width() > 0
            && layout->blockBoundingRect(document()->lastBlock()).top() < viewport()->height())
-        bringParagraph();
+        readParagraph();
 }
 
 void RichTextView::finishLoading()
 {
-    if (!m_rest)
+    if (!m_reader)
         return;
-    QTextCursor from(m_rest.get());
-    from.setPosition(m_restFrom);
-    from.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-    // The part before ends in the empty paragraph that the rest starts with.
-    QTextCursor end(document());
-    end.movePosition(QTextCursor::End);
-    end.insertFragment(QTextDocumentFragment(from));
-    m_rest.reset();
+    m_reader->readRest();
+    m_reader.reset();
 }
 
 void RichTextView::resizeEvent(QResizeEvent *event)
@@ -111,7 +88,7 @@ void RichTextView::resizeEvent(QResizeEvent *event)
 bool RichTextView::viewportEvent(QEvent *event)
 {
     const bool handled = QTextEdit::viewportEvent(event);
-    if (event->type() == QEvent::Paint && m_rest)
+    if (event->type() == QEvent::Paint && m_reader)
         QTimer::singleShot(0, this, &RichTextView::finishLoading);
     return handled;
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTextEdit>
 
+#include "widgets/rtfreader.h"
+
 #include <memory>
 
 namespace karvel {
@@ -25,31 +27,31 @@ public:
     RichTextView(const QString &path, const QFont &defaultFont, QWidget *parent = nullptr);
 
     // Replaces the content with the RTF document `rtf`, shown from its top.
-    // A long document comes in two steps: its first screenfuls at once, the
-    // rest right after the view is first painted, so that laying out text
-    // nobody sees yet does not hold up the window.
+    // A long document comes in two steps: the paragraphs that fill the view
+    // at once, the rest read right after the view is first painted, so that
+    // reading and laying out text nobody sees yet does not hold up the
+    // window.
     void setContent(QByteArrayView rtf);
 
     // Adds the rest of a long document now, if it is still waiting.
     void finishLoading();
-    bool isLoading() const { return m_rest != nullptr; }
+    bool isLoading() const { return m_reader != nullptr; }
 
-    // Documents of more characters than kStageAbove come in two steps.
-    static constexpr int kStageAbove = 6000;
+    // Documents of more bytes of RTF than kStageAbove come in two steps.
+    static constexpr int kStageAbove = 32 * 1024;
 
 protected:
     bool viewportEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    // Moves the next paragraph of a waiting document into the view.
-    void bringParagraph();
-    // Moves paragraphs of a waiting document into the view until they fill
+    // Reads the next paragraph of a waiting document into the view.
+    void readParagraph();
+    // Reads paragraphs of a waiting document into the view until they fill
     // its height.
     void fillView();
 
-    std::unique_ptr<QTextDocument> m_rest;
-    int m_restFrom = 0;
+    std::unique_ptr<RtfReader::Stepwise> m_reader;
 };
 
 } // namespace karvel

@@ -305,14 +305,23 @@ public:
         setTabTwips(720);
     }
 
-    void run(QByteArrayView rtf)
+    // Reads on until `paragraphs` more paragraphs are complete (all of them
+    // when negative) or the document ends; true while there is more to read.
+    bool step(Lexer &lexer, qint64 paragraphs)
     {
+        const qint64 target = paragraphs < 0 ? LLONG_MAX : m_paragraphs + paragraphs;
         m_cursor.beginEditBlock();
-        Lexer lexer(rtf);
-        while (!m_finished) {
-            Token t = lexer.next();
-            if (t.kind == TokenKind::End)
+        bool more = true;
+        while (m_paragraphs < target) {
+            if (m_finished) {
+                more = false;
                 break;
+            }
+            Token t = lexer.next();
+            if (t.kind == TokenKind::End) {
+                more = false;
+                break;
+            }
             if (t.kind == TokenKind::GroupOpen) {
                 openGroup();
                 continue;
@@ -342,8 +351,10 @@ public:
             default: break;  // \bin data is never shown
             }
         }
-        flushRun();
+        if (!more)
+            flushRun();
         m_cursor.endEditBlock();
+        return more;
     }
 
 private:
@@ -707,6 +718,7 @@ private:
 
     void paragraph()
     {
+        ++m_paragraphs;
         flushRun();
         m_cursor.insertBlock(QTextBlockFormat(), format(chars()));
     }
@@ -719,6 +731,7 @@ private:
     std::vector<Group> m_stack;
     int m_overflow = 0;       // groups opened beyond the depth limit
     bool m_finished = false;
+    qint64 m_paragraphs = 0;  // paragraphs read so far
     bool m_groupStart = false;
     bool m_star = false;      // the group began with \*
     int m_skip = 0;           // fallback units still to swallow after \uN
@@ -757,12 +770,52 @@ std::unique_ptr<QTextDocument> RtfReader::read(QByteArrayView rtf, const QFont &
 
 void RtfReader::read(QByteArrayView rtf, QTextDocument *document, FaceFamilies faces)
 {
-    const bool undo = document->isUndoRedoEnabled();
+    Stepwise reader(rtf.toByteArray(), document, faces);
+    reader.readRest();
+}
+
+struct RtfReader::Stepwise::State
+{
+    State(QByteArray rtf, QTextDocument *document, FaceFamilies faces)
+        : data(std::move(rtf)), lexer(data), builder(document, faces)
+    {
+    }
+
+    QByteArray data;
+    Lexer lexer;
+    Builder builder;
+    bool more = true;
+};
+
+RtfReader::Stepwise::Stepwise(QByteArray rtf, QTextDocument *document, FaceFamilies faces)
+    : m_document(document), m_undo(document->isUndoRedoEnabled())
+{
     document->setUndoRedoEnabled(false);
     document->clear();
-    Builder builder(document, faces);
-    builder.run(rtf);
-    document->setUndoRedoEnabled(undo);
+    m_state = std::make_unique<State>(std::move(rtf), document, faces);
+}
+
+RtfReader::Stepwise::~Stepwise() = default;
+
+bool RtfReader::Stepwise::read(int paragraphs)
+{
+    if (!m_state)
+        return false;
+    if (!m_state->builder.step(m_state->lexer, std::max(0, paragraphs))) {
+        m_state.reset();
+        m_document->setUndoRedoEnabled(m_undo);
+        return false;
+    }
+    return true;
+}
+
+void RtfReader::Stepwise::readRest()
+{
+    if (!m_state)
+        return;
+    m_state->builder.step(m_state->lexer, -1);
+    m_state.reset();
+    m_document->setUndoRedoEnabled(m_undo);
 }
 
 } // namespace karvel

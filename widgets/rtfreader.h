@@ -36,6 +36,29 @@ public:
     // the document's default font.
     static void read(QByteArrayView rtf, QTextDocument *document, FaceFamilies faces = nullptr);
 
+    // Replaces the content of `document` with `rtf` a part at a time, so
+    // that a view can show a long document's beginning before the rest is
+    // read. The document must outlive the reader and take no other edits
+    // meanwhile.
+    class Stepwise
+    {
+    public:
+        Stepwise(QByteArray rtf, QTextDocument *document, FaceFamilies faces = nullptr);
+        ~Stepwise();
+        // Reads on until `paragraphs` more paragraphs are in, or to the end;
+        // true while there is more to read.
+        bool read(int paragraphs);
+        // Reads to the end.
+        void readRest();
+        bool atEnd() const { return !m_state; }
+
+    private:
+        struct State;
+        QTextDocument *m_document;
+        bool m_undo;
+        std::unique_ptr<State> m_state;
+    };
+
     // Deeper groups than this are read as if their braces were not there.
     static constexpr int kMaxGroupDepth = 1024;
 };
