@@ -1,6 +1,7 @@
 #include "examwindow.h"
 
 #include "examlayout.h"
+#include "widgets/afterfirstpaint.h"
 #include "widgets/fonts.h"
 #include "widgets/indexedgif.h"
 #include "widgets/multirowtabs.h"
@@ -192,61 +193,82 @@ void ExamWindow::buildPaperTabs()
 
 void ExamWindow::buildAnswerTabs()
 {
-    const QPixmap ring(QString::fromLatin1(L::kMarkImage));
-    for (const KeyRow &row : answerKey()) {
-        const int n = row.question;
-        const bool windowFont = n >= L::kDefaultFontFirst && n <= L::kDefaultFontLast;
-        QWidget *page = m_answerTabs->addTab(text(row.caption));
+    // The forty tabs now, and the controls of the first page, the one shown;
+    // the other pages' right after the first paint.
+    for (const KeyRow &row : answerKey())
+        m_answerTabs->addTab(text(row.caption));
+    m_ring = QPixmap(QString::fromLatin1(L::kMarkImage));
+    buildAnswerPage(1);
+    afterFirstPaint(m_client, [this] { buildAnswerPages(); });
+}
 
-        // The circle mark, hidden until the sheet is scored.
-        auto *mark = new QLabel(page);
-        mark->setObjectName(QStringLiteral("pctマル%1").arg(n));
-        QRect markRect = L::kMark;
-        for (const L::MarkException &e : L::kMarkExceptions) {
-            if (e.question == n)
-                markRect = e.geometry;
-        }
-        mark->setGeometry(markRect);
-        mark->setPixmap(ring);
-        mark->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        mark->setAutoFillBackground(true);
-        mark->setBackgroundRole(QPalette::Button);
-        mark->setAccessibleName(QStringLiteral("○ %1").arg(text(row.caption)));
-        mark->hide();
-        m_marks[n - 1] = mark;
+void ExamWindow::buildAnswerPages()
+{
+    if (m_answerPagesBuilt)
+        return;
+    m_answerPagesBuilt = true;
+    for (int n = 2; n <= kQuestionCount; ++n)
+        buildAnswerPage(n);
+    applyFocusOrder();
+}
 
-        // The answer frame and its four boxes.
-        auto *frame = new QGroupBox(text(L::kFrameCaption), page);
-        frame->setObjectName(QStringLiteral("Frame%1").arg(n));
-        QRect frameRect = L::kFrame;
-        for (int shifted : L::kFramesShifted) {
-            if (shifted == n)
-                frameRect.moveLeft(L::kFrameShiftedLeft);
-        }
-        frame->setGeometry(frameRect);
-        frame->setFont(windowFont ? fontOf(L::kWindowDefault) : fontOf(L::kGothic9));
-        frame->setAutoFillBackground(true);
-        frame->setBackgroundRole(QPalette::Button);
-        frame->setFocusPolicy(Qt::NoFocus);
+void ExamWindow::buildAnswerPage(int n)
+{
+    const KeyRow &row = answerKey()[n - 1];
+    const bool windowFont = n >= L::kDefaultFontFirst && n <= L::kDefaultFontLast;
+    QWidget *page = m_answerTabs->page(n - 1);
 
-        for (int k = 1; k <= kChoiceCount; ++k) {
-            const L::BoxSpec &b = L::kBoxes[k - 1];
-            int width = b.width;
-            for (const L::BoxWidthException &e : L::kBoxWidthExceptions) {
-                if (e.question == n && e.index == k)
-                    width = e.width;
-            }
-            auto *box = new QCheckBox(text(b.caption), frame);
-            box->setObjectName(QStringLiteral("chkKarvel%1_%2").arg(n).arg(k));
-            box->setGeometry(b.left, L::kBoxTop, width, L::kBoxHeight);
-            if (n == L::kSerifBoxQuestion && k == L::kSerifBoxIndex)
-                box->setFont(fontOf(L::kSerif825));
-            else
-                box->setFont(windowFont ? fontOf(L::kWindowDefault) : fontOf(L::kGothic9));
-            box->setAccessibleDescription(text(row.caption));
-            m_boxes[n - 1][k - 1] = box;
-        }
+    // The circle mark, hidden until the sheet is scored.
+    auto *mark = new QLabel(page);
+    mark->setObjectName(QStringLiteral("pctマル%1").arg(n));
+    QRect markRect = L::kMark;
+    for (const L::MarkException &e : L::kMarkExceptions) {
+        if (e.question == n)
+            markRect = e.geometry;
     }
+    mark->setGeometry(markRect);
+    mark->setPixmap(m_ring);
+    mark->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    mark->setAutoFillBackground(true);
+    mark->setBackgroundRole(QPalette::Button);
+    mark->setAccessibleName(QStringLiteral("○ %1").arg(text(row.caption)));
+    mark->hide();
+    m_marks[n - 1] = mark;
+
+    // The answer frame and its four boxes.
+    auto *frame = new QGroupBox(text(L::kFrameCaption), page);
+    frame->setObjectName(QStringLiteral("Frame%1").arg(n));
+    QRect frameRect = L::kFrame;
+    for (int shifted : L::kFramesShifted) {
+        if (shifted == n)
+            frameRect.moveLeft(L::kFrameShiftedLeft);
+    }
+    frame->setGeometry(frameRect);
+    frame->setFont(windowFont ? fontOf(L::kWindowDefault) : fontOf(L::kGothic9));
+    frame->setAutoFillBackground(true);
+    frame->setBackgroundRole(QPalette::Button);
+    frame->setFocusPolicy(Qt::NoFocus);
+
+    for (int k = 1; k <= kChoiceCount; ++k) {
+        const L::BoxSpec &b = L::kBoxes[k - 1];
+        int width = b.width;
+        for (const L::BoxWidthException &e : L::kBoxWidthExceptions) {
+            if (e.question == n && e.index == k)
+                width = e.width;
+        }
+        auto *box = new QCheckBox(text(b.caption), frame);
+        box->setObjectName(QStringLiteral("chkKarvel%1_%2").arg(n).arg(k));
+        box->setGeometry(b.left, L::kBoxTop, width, L::kBoxHeight);
+        if (n == L::kSerifBoxQuestion && k == L::kSerifBoxIndex)
+            box->setFont(fontOf(L::kSerif825));
+        else
+            box->setFont(windowFont ? fontOf(L::kWindowDefault) : fontOf(L::kGothic9));
+        box->setAccessibleDescription(text(row.caption));
+        m_boxes[n - 1][k - 1] = box;
+    }
+    // A page already on the screen shows what is added to it only when told.
+    if (page->isVisible())
+        frame->show();
 }
 
 void ExamWindow::applyFocusOrder()
@@ -259,8 +281,10 @@ void ExamWindow::applyFocusOrder()
             order.append({t.index, w});
     }
     for (int n = 1; n <= kQuestionCount; ++n) {
-        for (int k = 1; k <= kChoiceCount; ++k)
-            order.append({L::tabIndexOfBox(n, k), box(n, k)});
+        for (int k = 1; k <= kChoiceCount; ++k) {
+            if (QCheckBox *b = m_boxes[n - 1][k - 1]) // its page may come later
+                order.append({L::tabIndexOfBox(n, k), b});
+        }
     }
     std::stable_sort(order.begin(), order.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -274,13 +298,15 @@ void ExamWindow::applyFocusOrder()
     }
 }
 
-QCheckBox *ExamWindow::box(int question, int index) const
+QCheckBox *ExamWindow::box(int question, int index)
 {
+    buildAnswerPages();
     return m_boxes.at(question - 1).at(index - 1);
 }
 
-QLabel *ExamWindow::mark(int question) const
+QLabel *ExamWindow::mark(int question)
 {
+    buildAnswerPages();
     return m_marks.at(question - 1);
 }
 
@@ -293,7 +319,7 @@ void ExamWindow::setScoreText(const QString &s)
                               m_scoreLabel->fontMetrics().horizontalAdvance(s), g.height());
 }
 
-Sheet ExamWindow::sheet() const
+Sheet ExamWindow::sheet()
 {
     Sheet s{};
     for (int n = 1; n <= kQuestionCount; ++n) {
@@ -335,6 +361,7 @@ void ExamWindow::closeEvent(QCloseEvent *event)
 
 void ExamWindow::start()
 {
+    buildAnswerPages();
     m_timer.start();
     m_countdown.start();
     m_seconds->setText(Countdown::format(m_countdown.remainingMinutes()));

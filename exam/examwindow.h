@@ -34,8 +34,11 @@ public:
     ~ExamWindow() override;
 
     // The answer box `index` (1..4) of `question` (1..40), and its mark.
-    QCheckBox *box(int question, int index) const;
-    QLabel *mark(int question) const;
+    QCheckBox *box(int question, int index);
+    QLabel *mark(int question);
+    // Whether the controls of every answer page are there: all but the first
+    // page's come right after the window's first paint, or when asked for.
+    bool answerPagesBuilt() const { return m_answerPagesBuilt; }
     MultiRowTabControl *answerTabs() const { return m_answerTabs; }
     MultiRowTabControl *paperTabs() const { return m_paperTabs; }
     SoundPlayerStrip *soundStrip() const { return m_strip; }
@@ -69,9 +72,11 @@ private:
     void buildMenus();
     void buildPaperTabs();
     void buildAnswerTabs();
+    void buildAnswerPage(int question);
+    void buildAnswerPages();
     void applyFocusOrder();
     void setScoreText(const QString &text);
-    Sheet sheet() const;
+    Sheet sheet();
 
     std::unique_ptr<Clock> m_ownClock;
     const Clock *m_clock;
@@ -89,6 +94,8 @@ private:
     SoundPlayerStrip *m_strip = nullptr;
     std::array<std::array<QCheckBox *, kChoiceCount>, kQuestionCount> m_boxes{};
     std::array<QLabel *, kQuestionCount> m_marks{};
+    QPixmap m_ring; // the circle mark's picture, shared by the forty marks
+    bool m_answerPagesBuilt = false;
 };
 
 } // namespace karvel

@@ -68,9 +68,29 @@ private slots:
         w->soundStrip()->setBackend(std::make_unique<RecordingBackend>(&m_sound));
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QTRY_VERIFY(w->answerPagesBuilt());
     }
 
     void cleanup() { w.reset(); }
+
+    // The pages behind the other thirty-nine answer tabs are made right
+    // after the first paint, and then hold what the first page holds.
+    void answerPagesComeAfterTheFirstPaint()
+    {
+        ExamWindow fresh(&m_clock);
+        auto boxes = [&] { return fresh.findChildren<QCheckBox *>().size(); };
+        QVERIFY(!fresh.answerPagesBuilt());
+        QCOMPARE(boxes(), 4);
+        fresh.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+        QTRY_VERIFY(fresh.answerPagesBuilt());
+        QCOMPARE(boxes(), 160);
+        QCOMPARE(fresh.findChildren<QGroupBox *>().size(), 40);
+        // Turning to a page shows its frame and boxes, its mark still hidden.
+        fresh.answerTabs()->setCurrentIndex(24);
+        QVERIFY(fresh.box(25, 3)->isVisible());
+        QVERIFY(!fresh.mark(25)->isVisible());
+    }
 
     void windowFrame()
     {

@@ -6,8 +6,8 @@
 #include <QTextCursor>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTimer>
 
+#include "widgets/afterfirstpaint.h"
 #include "widgets/fonts.h"
 #include "widgets/rtfreader.h"
 
@@ -46,6 +46,7 @@ void RichTextView::setContent(QByteArrayView rtf)
         m_reader = std::make_unique<RtfReader::Stepwise>(rtf.toByteArray(), doc, faceFamilies);
         readParagraph();
         fillView();
+        afterFirstPaint(viewport(), [this] { finishLoading(); });
     } else {
         RtfReader::read(rtf, doc, faceFamilies);
     }
@@ -83,14 +84,6 @@ void RichTextView::resizeEvent(QResizeEvent *event)
 {
     QTextEdit::resizeEvent(event);
     fillView();
-}
-
-bool RichTextView::viewportEvent(QEvent *event)
-{
-    const bool handled = QTextEdit::viewportEvent(event);
-    if (event->type() == QEvent::Paint && m_reader)
-        QTimer::singleShot(0, this, &RichTextView::finishLoading);
-    return handled;
 }
 
 } // namespace karvel

@@ -41,7 +41,6 @@ public:
     static constexpr int kStageAbove = 32 * 1024;
 
 protected:
-    bool viewportEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
