@@ -179,6 +179,8 @@ const figures = [
     {
         // The United States with southern Canada and northern Mexico, in an
         // equal-area conic projection with standard parallels 29.5°N and 45.5°N.
+        // The places are four cities of the Sun Belt, so that the map alone
+        // does not single one out.
         name: 'figure3',
         width: 474,
         height: 342,
@@ -190,10 +192,10 @@ const figures = [
             {lat: 40, label: '40°N', lon0: -150, lon1: -40, labelLon: -66},
         ],
         places: [
-            {label: '1', lon: -122.3, lat: 47.6, side: 'w'},   // Seattle
-            {label: '2', lon: -87.6, lat: 41.9, side: 'w'},    // Chicago
+            {label: '1', lon: -112.1, lat: 33.4, side: 'w'},   // Phoenix
+            {label: '2', lon: -84.4, lat: 33.7, side: 'n'},    // Atlanta
             {label: '3', lon: -95.4, lat: 29.8, side: 's'},    // Houston
-            {label: '4', lon: -74.0, lat: 40.7, side: 'e'},    // New York
+            {label: '4', lon: -80.2, lat: 25.8, side: 'e'},    // Miami
         ],
     },
     {
