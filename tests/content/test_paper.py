@@ -296,6 +296,36 @@ class GeneratorErrorTest(unittest.TestCase):
                 self.assertTrue(err.startswith(f"bad.txt:{line}:"), err)
                 self.assertIn(words, err)
 
+    def test_absolute_words_that_mark_only_wrong_answers(self):
+        real = SOURCE.read_text(encoding="utf-8").split("\n")
+        # 1B-問5 (right choice ③) and 1C-問8, a 正誤 question whose key ② makes
+        # statement ア true and イ false.
+        q5 = next(n for n, l in enumerate(real) if l.startswith("問5　"))
+        q8 = next(n for n, l in enumerate(real) if l.startswith("問8　"))
+        self.assertTrue(real[q5].endswith("=> ③") and real[q8].endswith("=> ②"))
+
+        def marked(*places):
+            lines = list(real)
+            for n, word in places:
+                lines[n] = lines[n].replace("、", f"、{word}", 1) if lines[n][0] in CIRCLED \
+                    else lines[n][:2] + word + lines[n][2:]
+            return "\n".join(lines)
+
+        refused = {
+            "a wrong choice": (marked((q5 + 1, "まったく")), q5 + 1, "① まったく"),
+            "a false statement": (marked((q8 + 2, "必ず")), q8 + 1, "イ 必ず"),
+            "ほとんど…ない": (marked((q5 + 4, "ほとんど雨が降らない。")), q5 + 1, "④ ほとんど"),
+        }
+        for what, (text, line, words) in refused.items():
+            with self.subTest(what):
+                err = self.run_generator(text)
+                self.assertTrue(err.startswith(f"bad.txt:{line}:"), err)
+                self.assertIn(words, err)
+        # The same words are fair when the right answer carries them too.
+        for text in (marked((q5 + 1, "まったく"), (q5 + 3, "すべて")),
+                     marked((q8 + 1, "必ず"), (q8 + 2, "必ず"))):
+            self.assertEqual(len(make_paper.parse(text).questions), 40)
+
 
 class AnswerKeyTest(unittest.TestCase):
     def test_recorded_right_choices_are_the_programs_answer_key(self):
