@@ -26,6 +26,11 @@ Source format (UTF-8):
     paragraphs, or two paragraphs of two choices, or none when the question
     asks for a place marked ① to ④ on a figure ("図２中の①～④").
   * "下線部(x)" in a question must name a marker of its own section.
+  * Absolute words (まったく, 一切, のみ, すべて, ほとんど…ない, 必ず, …) give a
+    wrong answer away to a candidate who knows nothing of the subject.  A
+    question whose wrong choices carry them while its right choice does not
+    is refused; so is a 正誤 question (statements ア and イ, choices
+    "ア 正　イ 誤" …) whose false statements alone carry them.
 
 Japanese text is set in 平成明朝 and ASCII in Times, all at 8 points.  Every
 character must survive the trip through code page 932 unchanged: one that CP932
@@ -96,6 +101,13 @@ FIGURE_LIKE = re.compile(r"図[0-9０-９]")
 MARKER = re.compile(r"^\(([a-z])\)")
 REFERENCE = re.compile(r"下線部\(([a-z])\)")
 FIGURE_PLACES = re.compile(r"図([１２３４])中の①～④")
+ABSOLUTE = re.compile(r"まったく|全く|一切|のみ|すべて|全て|決して|必ず|限って|限られ|常に|唯一"
+                      r"|ほとんど[^。]*?な[いかく]")
+STATEMENT = re.compile(r"([アイ])　")
+# The choices of a 正誤 question, in the usual order: which of ア and イ each
+# calls true.
+TRUTH_CHOICES = {"ア 正　イ 正": (True, True), "ア 正　イ 誤": (True, False),
+                 "ア 誤　イ 正": (False, True), "ア 誤　イ 誤": (False, False)}
 
 
 class PaperError(Exception):
@@ -235,6 +247,31 @@ def choice_marks(p: Paragraph) -> list[str]:
     return marks
 
 
+def choice_texts(p: Paragraph) -> list[str]:
+    """The texts of the choices of a choice paragraph, without "①、"."""
+    return [part[2:] for part in re.split("　(?=[①②③④]、)", p.text)]
+
+
+def check_absolute_words(question: Paragraph, statements: list[Paragraph],
+                         choices: list[str]) -> None:
+    """Refuses a question whose wrong answers alone carry absolute words."""
+    right = question.answer
+    items: list[tuple[str, str, bool]] = []   # (name, text, is it true)
+    truths = [TRUTH_CHOICES.get(c) for c in choices]
+    named = {s.text[0]: s.text for s in statements if STATEMENT.match(s.text)}
+    if all(truths) and set(named) == {"ア", "イ"}:
+        for n, name in enumerate("アイ"):
+            items.append((name, named[name], truths[right - 1][n]))
+    else:
+        items = [(CIRCLED[k], text, k + 1 == right) for k, text in enumerate(choices)]
+    wrong = [(name, m.group(0)) for name, text, true in items if not true
+             for m in [ABSOLUTE.search(text)] if m]
+    if wrong and not any(ABSOLUTE.search(text) for _, text, true in items if true):
+        words = "、".join(f"{name} {word}" for name, word in wrong)
+        raise PaperError(question.line, f"absolute words only in wrong answers ({words}): "
+                                        "they give the answer away without the subject")
+
+
 def check_structure(paragraphs: list[Paragraph]) -> list[Question]:
     questions: list[Question] = []
     major = 0
@@ -246,10 +283,11 @@ def check_structure(paragraphs: list[Paragraph]) -> list[Question]:
     open_q: Paragraph | None = None     # question still collecting its choices
     open_marks: list[str] = []
     open_choice_paras: list[Paragraph] = []
+    open_texts: list[Paragraph] = []    # its own plain paragraphs (statements)
     last_line = paragraphs[-1].line if paragraphs else 1
 
     def close_question(at: int) -> None:
-        nonlocal open_q, open_marks, open_choice_paras
+        nonlocal open_q, open_marks, open_choice_paras, open_texts
         if open_q is None:
             return
         sizes = [len(choice_marks(c)) for c in open_choice_paras]
@@ -260,7 +298,10 @@ def check_structure(paragraphs: list[Paragraph]) -> list[Question]:
             raise PaperError(open_q.line, "question needs choices ①②③④ in order, one "
                                           "or two to a paragraph "
                                           f"(found {''.join(open_marks)})")
-        open_q, open_marks, open_choice_paras = None, [], []
+        if open_choice_paras:
+            check_absolute_words(open_q, open_texts,
+                                 [t for c in open_choice_paras for t in choice_texts(c)])
+        open_q, open_marks, open_choice_paras, open_texts = None, [], [], []
 
     def section_done(at: int) -> None:
         if major and section:
@@ -357,6 +398,8 @@ def check_structure(paragraphs: list[Paragraph]) -> list[Question]:
                                          "an empty line")
             if any(s == "red" for s, _ in p.runs):
                 raise PaperError(p.line, "red underline belongs in passages only")
+            if open_q is not None:
+                open_texts.append(p)
             continue
         if p.kind == "blank":
             close_question(p.line)

@@ -268,9 +268,22 @@ class GeneratorErrorTest(unittest.TestCase):
             self.assertIn("bad.txt:3:", err)
             self.assertIn(f"U+{ord(bad):04X}", err)
 
+    @staticmethod
+    def plain_question(real):
+        """Index of the first question that refers to an underlined part and
+        whose four choices follow it directly, one to a line; and its right
+        choice (1 to 4)."""
+        for n, line in enumerate(real):
+            if line.startswith("問") and "下線部(" in line and \
+                    [l[:2] for l in real[n + 1:n + 5]] == ["①、", "②、", "③、", "④、"]:
+                return n, CIRCLED.index(line[-1]) + 1
+        raise AssertionError("no plain four-choice question in the paper")
+
     def test_malformed_questions(self):
         real = SOURCE.read_text(encoding="utf-8").split("\n")
-        q5 = next(n for n, l in enumerate(real) if l.startswith("問5　"))
+        q, _ = self.plain_question(real)
+        local = int(re.match("問([0-9]+)", real[q]).group(1))
+        marker = re.search(r"下線部\(([a-z])\)", real[q]).group(0)
 
         def broken(n, line):
             lines = list(real)
@@ -282,19 +295,53 @@ class GeneratorErrorTest(unittest.TestCase):
 
         # what is wrong: (broken source, line at fault, words of the message)
         cases = {
-            "a missing choice": (broken(q5 + 3, None), q5 + 1, "①②④"),
-            "no right choice": (broken(q5, real[q5].split(" =>")[0]), q5 + 1, "right choice"),
-            "a wrong number": (broken(q5, real[q5].replace("問5", "問6", 1)), q5 + 1, "問5"),
-            "a stray bracket": (broken(q5 + 1, real[q5 + 1] + "}"), q5 + 2, "unmatched"),
-            "an unknown underline": (broken(q5, real[q5].replace("下線部(a)", "下線部(e)")),
-                                     q5 + 1, "下線部(e)"),
-            "choices without a question": (broken(q5, None), q5 + 1, "outside a question"),
+            "a missing choice": (broken(q + 3, None), q + 1, "①②④"),
+            "no right choice": (broken(q, real[q].split(" =>")[0]), q + 1, "right choice"),
+            "a wrong number": (broken(q, real[q].replace(f"問{local}", f"問{local + 1}", 1)),
+                               q + 1, f"問{local}"),
+            "a stray bracket": (broken(q + 1, real[q + 1] + "}"), q + 2, "unmatched"),
+            "an unknown underline": (broken(q, real[q].replace(marker, "下線部(z)")),
+                                     q + 1, "下線部(z)"),
+            "choices without a question": (broken(q, None), q + 1, "outside a question"),
         }
         for what, (text, line, words) in cases.items():
             with self.subTest(what):
                 err = self.run_generator(text)
                 self.assertTrue(err.startswith(f"bad.txt:{line}:"), err)
                 self.assertIn(words, err)
+
+    def test_absolute_words_that_mark_only_wrong_answers(self):
+        real = SOURCE.read_text(encoding="utf-8").split("\n")
+        # A four-choice question, and a 正誤 question whose key ② makes
+        # statement ア true and イ false.
+        q, right = self.plain_question(real)
+        wrong = [k for k in range(1, 5) if k != right]
+        tf = next(n for n, l in enumerate(real) if l.startswith("問") and l.endswith("=> ②")
+                  and real[n + 1].startswith("ア　") and real[n + 2].startswith("イ　"))
+
+        def marked(*places):
+            lines = list(real)
+            for n, word in places:
+                lines[n] = lines[n].replace("、", f"、{word}", 1) if lines[n][0] in CIRCLED \
+                    else lines[n][:2] + word + lines[n][2:]
+            return "\n".join(lines)
+
+        refused = {
+            "a wrong choice": (marked((q + wrong[0], "まったく")), q + 1,
+                               f"{CIRCLED[wrong[0] - 1]} まったく"),
+            "a false statement": (marked((tf + 2, "必ず")), tf + 1, "イ 必ず"),
+            "ほとんど…ない": (marked((q + wrong[1], "ほとんど雨が降らない。")), q + 1,
+                           f"{CIRCLED[wrong[1] - 1]} ほとんど"),
+        }
+        for what, (text, line, words) in refused.items():
+            with self.subTest(what):
+                err = self.run_generator(text)
+                self.assertTrue(err.startswith(f"bad.txt:{line}:"), err)
+                self.assertIn(words, err)
+        # The same words are fair when the right answer carries them too.
+        for text in (marked((q + wrong[0], "まったく"), (q + right, "すべて")),
+                     marked((tf + 1, "必ず"), (tf + 2, "必ず"))):
+            self.assertEqual(len(make_paper.parse(text).questions), 40)
 
 
 class AnswerKeyTest(unittest.TestCase):

@@ -167,7 +167,7 @@ const figures = [
         margin: [[60, 14], [325, 318]],
         parallels: [
             {lat: 0, label: '0°', lon0: -120, lon1: 0, labelLon: -95},
-            {lat: -(23 + 26 / 60), label: '23°26′S', lon0: -120, lon1: 0, labelLon: -95},
+            {lat: -30, label: '30°S', lon0: -120, lon1: 0, labelLon: -95},
         ],
         places: [
             {label: '1', lon: -71.6, lat: 10.0, side: 'nw'},   // Lake Maracaibo
@@ -179,6 +179,8 @@ const figures = [
     {
         // The United States with southern Canada and northern Mexico, in an
         // equal-area conic projection with standard parallels 29.5°N and 45.5°N.
+        // The places are four cities of the Sun Belt, so that the map alone
+        // does not single one out.
         name: 'figure3',
         width: 474,
         height: 342,
@@ -186,14 +188,14 @@ const figures = [
         fit: box(-125, -67, 24, 49),
         margin: [[10, 16], [464, 332]],
         parallels: [
-            {lat: 30, label: '30°N', lon0: -150, lon1: -40, labelLon: -69},
             {lat: 40, label: '40°N', lon0: -150, lon1: -40, labelLon: -66},
+            {lat: 50, label: '50°N', lon0: -150, lon1: -40, labelLon: -66},
         ],
         places: [
-            {label: '1', lon: -122.3, lat: 47.6, side: 'w'},   // Seattle
-            {label: '2', lon: -87.6, lat: 41.9, side: 'w'},    // Chicago
+            {label: '1', lon: -112.1, lat: 33.4, side: 'w'},   // Phoenix
+            {label: '2', lon: -84.4, lat: 33.7, side: 'n'},    // Atlanta
             {label: '3', lon: -95.4, lat: 29.8, side: 's'},    // Houston
-            {label: '4', lon: -74.0, lat: 40.7, side: 'e'},    // New York
+            {label: '4', lon: -80.2, lat: 25.8, side: 'e'},    // Miami
         ],
     },
     {
@@ -206,9 +208,7 @@ const figures = [
         fit: box(-12, 45, 35, 65),
         margin: [[0, 8], [648, 356]],
         parallels: [
-            {lat: 40, label: '40°N', lon0: -60, lon1: 90, labelLon: -14},
-            {lat: 50, label: '50°N', lon0: -60, lon1: 90, labelLon: -14},
-            {lat: 60, label: '60°N', lon0: -60, lon1: 90, labelLon: -14},
+            {lat: 45, label: '45°N', lon0: -60, lon1: 90, labelLon: -14},
         ],
         places: [
             {label: 'ア', lon: 5.3, lat: 60.4, side: 'w'},     // Bergen
@@ -218,6 +218,9 @@ const figures = [
         ],
     },
 ];
+
+// Least vertical distance, in pixels, from a marked place to a drawn parallel.
+const MIN_GAP_TO_PARALLEL = 15;
 
 function project(fig) {
     const projection = fig.projection.precision(0.1);
@@ -229,6 +232,15 @@ function project(fig) {
         // A marker and its label (about 25 px out) must stay inside the picture.
         if (!(x >= 25 && x <= fig.width - 25 && y >= 25 && y <= fig.height - 25)) {
             throw new Error(`${fig.name}: place ${p.label} falls at ${x}, ${y}, too near the edge`);
+        }
+        // A dot on a drawn parallel stands out from the others by the picture
+        // alone, so keep every place well clear of the dashed lines.
+        for (const par of fig.parallels) {
+            const gap = Math.abs(projection([p.lon, par.lat])[1] - y);
+            if (gap < MIN_GAP_TO_PARALLEL) {
+                throw new Error(`${fig.name}: place ${p.label} lies ${gap.toFixed(1)} px from ` +
+                                `the parallel ${par.label}`);
+            }
         }
         return {...p, x: round(x), y: round(y)};
     });
