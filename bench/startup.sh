@@ -14,14 +14,7 @@ build=$(readlink -f "${1:-build}")
 runs=${2:-15}
 work=$(mktemp -d)
 trap 'status=$?; kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; grep -v XDG_RUNTIME "$work/stderr" 2>/dev/null | sort | uniq -c | head -5 || true; rm -rf "$work"; exit $status' EXIT
-source "$(dirname "$(readlink -f "$0")")/../tests/e2e/xvfb.sh"
-start_xvfb 1280x1024
-export QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled:
-export XDG_RUNTIME_DIR="$work/run"; mkdir -m 700 "$XDG_RUNTIME_DIR"
-
-names=(bare japanese exam)
-programs=("$build/bench/bare_window" "$build/bench/japanese_window" "$build/karvel")
-titles=('bare window' 'japanese window' '問題 （Karvel）')
+source "$(dirname "$(readlink -f "$0")")/three-windows.sh"
 
 # One warm-up start each, so that every program finds its files in the page cache.
 for i in 0 1 2; do

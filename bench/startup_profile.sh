@@ -13,14 +13,7 @@ out=$(readlink -f "${2:-$(mktemp -d)}")
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$work"' EXIT
-source "$(dirname "$(readlink -f "$0")")/../tests/e2e/xvfb.sh"
-start_xvfb 1280x1024
-export QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled:
-export XDG_RUNTIME_DIR="$work/run"; mkdir -m 700 "$XDG_RUNTIME_DIR"
-
-names=(bare japanese exam)
-programs=("$build/bench/bare_window" "$build/bench/japanese_window" "$build/karvel")
-titles=('bare window' 'japanese window' '問題 （Karvel）')
+source "$(dirname "$(readlink -f "$0")")/three-windows.sh"
 
 for i in 0 1 2; do
     rm -f "$out/${names[$i]}".*
