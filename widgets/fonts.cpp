@@ -1,5 +1,7 @@
 #include "widgets/fonts.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -87,15 +89,13 @@ QString installedFace(const QString &named)
         return *it;
     QString face = named;
     if (!isInstalled(named)) {
-        for (const Fallbacks &f : fallbacks()) {
-            if (f.named != named)
-                continue;
-            for (const QString &candidate : f.faces) {
-                if (isInstalled(candidate)) {
-                    face = candidate;
-                    break;
-                }
-            }
+        const auto &table = fallbacks();
+        const auto f = std::find_if(table.cbegin(), table.cend(),
+                                    [&](const Fallbacks &e) { return e.named == named; });
+        if (f != table.cend()) {
+            const auto found = std::find_if(f->faces.cbegin(), f->faces.cend(), isInstalled);
+            if (found != f->faces.cend())
+                face = *found;
         }
     }
     resolved.insert(named, face);
@@ -104,8 +104,7 @@ QString installedFace(const QString &named)
 
 QStringList faceFamilies(const QString &named)
 {
-    const QString face = installedFace(named);
-    return QStringList{face};
+    return QStringList{installedFace(named)};
 }
 
 QFont namedFont(const QString &named, qreal points, bool bold)

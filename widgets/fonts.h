@@ -20,8 +20,8 @@ void installFontFallbacks();
 // text; asked for an installed face, it finds it at once.
 QString installedFace(const QString &named);
 
-// The families of a font in the face `named`: the installed face, then the
-// named one where they differ.
+// The families of a font in the face `named`: the installed face alone. (A
+// second family would make Qt look up fallbacks for it at once.)
 QStringList faceFamilies(const QString &named);
 
 // A font in the face `named`, resolved as above.

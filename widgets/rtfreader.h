@@ -50,7 +50,6 @@ public:
         bool read(int paragraphs);
         // Reads to the end.
         void readRest();
-        bool atEnd() const { return !m_state; }
 
     private:
         struct State;

@@ -2,9 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QLibrary>
-
 #include <QHBoxLayout>
+#include <QLibrary>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>

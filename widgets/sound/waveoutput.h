@@ -35,9 +35,6 @@ public:
     void stop() override;
     void close() override;
 
-    // Whether the output stream is set up and waiting (for tests).
-    bool hasOutput() const { return m_sink != nullptr; }
-
 private:
     struct Mailbox;
     void startOutput();
