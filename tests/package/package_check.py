@@ -1,7 +1,8 @@
 """Checks the Debian package that `cmake --build build --target package`
-left in the build folder: its control fields, its files and their modes,
-Debian's own checkers (lintian, desktop-file-validate, appstreamcli), and
-that `cmake --install` into a prefix lays out the same files."""
+left in the build folder: its control fields and version, its files and
+their modes, Debian's own checkers (lintian, desktop-file-validate,
+appstreamcli), and that `cmake --install` into a prefix lays out the same
+files."""
 
 from __future__ import annotations
 
@@ -12,11 +13,13 @@ import stat
 import subprocess
 import tempfile
 import unittest
+import xml.etree.ElementTree as ET
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ["KARVEL_BUILD_DIR"])
 VERSION = os.environ["KARVEL_VERSION"]
+RELEASE = os.environ["KARVEL_RELEASE"]
 APP_ID = os.environ["KARVEL_APP_ID"]
 DEB = BUILD / f"karvel_{VERSION}_amd64.deb"
 
@@ -104,12 +107,36 @@ class Files(unittest.TestCase):
             "usr/share/doc/karvel/copyright": ROOT / "resources" / "package" / "copyright",
         }
         for installed, source in pairs.items():
-            self.assertEqual((UNPACKED / installed).read_bytes(), source.read_bytes(), installed)
+            content = (UNPACKED / installed).read_bytes()
+            if installed.endswith(".metainfo.xml"):  # less a development build's release
+                content = re.sub(rb' *<release version="[^"]*\+git.*?</release>\n', b"", content,
+                                 count=1, flags=re.S)
+            self.assertEqual(content, source.read_bytes(), installed)
 
-    def test_changelog_is_this_version(self):
-        with gzip.open(UNPACKED / "usr/share/doc/karvel/changelog.gz", "rt") as f:
-            first = f.readline()
-        self.assertRegex(first, rf"^karvel \({re.escape(VERSION)}\) ")
+    def test_version_in_changelog_and_metadata(self):
+        """The newest entry of both is this build's; a build of an unreleased
+        commit has one of its own before the release's."""
+        with gzip.open(UNPACKED / "usr/share/doc/karvel/changelog.gz", "rt", encoding="utf-8") as f:
+            changelog = re.findall(r"^karvel \(([^)]+)\) ", f.read(), re.M)
+        metainfo = ET.parse(UNPACKED / f"usr/share/metainfo/{APP_ID}.metainfo.xml")
+        releases = [r.get("version") for r in metainfo.iter("release")]
+        expected = [VERSION] if VERSION == RELEASE else [VERSION, RELEASE]
+        self.assertEqual(changelog[:len(expected)], expected)
+        self.assertEqual(releases[:len(expected)], expected)
+
+    def test_version_tells_builds_apart_in_apt_order(self):
+        """release+gitDATE.DISTANCE.HASH: this commit's date and hash, after the
+        release and before the next one."""
+        if VERSION == RELEASE or not (ROOT / ".git").exists():
+            self.skipTest("a release, or not a git checkout")
+        match = re.fullmatch(rf"{re.escape(RELEASE)}\+git(\d{{8}})\.[1-9]\d*\.([0-9a-f]{{7,}})", VERSION)
+        self.assertTrue(match, VERSION)
+        head = run("git", "-C", str(ROOT), "log", "-1", "--format=%cd %h", "--abbrev=7",
+                   "--date=format-local:%Y%m%d", env=dict(os.environ, TZ="UTC"), check=True)
+        self.assertEqual(" ".join(match.groups()), head.stdout.strip())
+        following = re.sub(r"\d+$", lambda m: str(int(m[0]) + 1), RELEASE)
+        for lower, higher in ((RELEASE, VERSION), (VERSION, following)):
+            run("dpkg", "--compare-versions", lower, "lt", higher, check=True)
 
     def test_cmake_install_lays_out_the_same_files(self):
         with tempfile.TemporaryDirectory() as prefix:
