@@ -27,12 +27,29 @@ endforeach()
 qt_add_resources(karvel_lib appicon PREFIX /icons BASE resources/icons/hicolor
     FILES ${KARVEL_ICON_FILES})
 
+# Nothing installed carries a search path for libraries: the program finds
+# its module by its own path, and Qt is in the system's library folder.
+set(CMAKE_SKIP_INSTALL_RPATH ON)
+# Folders as Debian has them, whatever the umask of the build.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 install(TARGETS karvel RUNTIME DESTINATION ${KARVEL_PKGDIR})
 # The sound module the program loads from the folder "sound" beside it; a
 # library, so not executable. (In a folder of its own one level down, where
 # it needs no ldconfig run when the package is installed.)
 install(TARGETS karvel_sound LIBRARY DESTINATION ${KARVEL_PKGDIR}/sound
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+# Stripped (`cmake --install --strip`, and so in the package) as Debian's
+# packaging tools strip: the compiler's identification (.comment) goes too.
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        foreach(file ${KARVEL_PKGDIR}/$<TARGET_FILE_NAME:karvel>
+                     ${KARVEL_PKGDIR}/sound/$<TARGET_FILE_NAME:karvel_sound>)
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${file}\" COMMAND_ERROR_IS_FATAL ANY)
+        endforeach()
+    endif()")
 install(FILES ${KARVEL_CHIME} DESTINATION ${KARVEL_PKGDIR})
 
 # The link is made in the build folder and installed as a link.
@@ -107,9 +124,11 @@ set(CPACK_PACKAGE_VERSION ${KARVEL_VERSION})
 set(CPACK_PACKAGE_CONTACT ${KARVEL_MAINTAINER})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 # Read by cpack: the package's files dated from the commit, and this build's
-# package the only one left in the build folder.
+# package the only one left in the build folder; then the package made the
+# same whatever the umask.
 set(CPACK_KARVEL_SOURCE_DATE_EPOCH ${KARVEL_SOURCE_DATE_EPOCH})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/cpack.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/deb-modes.cmake)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
