@@ -1,14 +1,17 @@
 """Checks the Debian package that `cmake --build build --target package`
 left in the build folder: its control fields and version, its files and
-their modes, Debian's own checkers (lintian, desktop-file-validate,
-appstreamcli), and that `cmake --install` into a prefix lays out the same
-files."""
+their modes, the hardening of its binaries, Debian's own checkers (lintian,
+desktop-file-validate, appstreamcli, hardening-check), that `cmake --install`
+into a prefix lays out the same files, and that the same sources built in
+other folders give the same bytes."""
 
 from __future__ import annotations
 
 import gzip
+import hashlib
 import os
 import re
+import shutil
 import stat
 import subprocess
 import tempfile
@@ -145,6 +148,50 @@ class Files(unittest.TestCase):
             self.assertEqual({"usr/" + name for name in installed}, FILES)
             self.assertEqual(os.readlink(installed["bin/karvel"]), "../lib/karvel/karvel")
             self.assertTrue((Path(prefix) / "bin" / "karvel").resolve().is_file())
+
+
+class Binaries(unittest.TestCase):
+    """The program and its sound module as Debian's flags build them, with no
+    library search path and no compiler identification."""
+
+    def test_hardened_stripped_no_runpath(self):
+        paths = [str(UNPACKED / f"usr/lib/karvel/{name}") for name in ("karvel", "sound/libkarvel-sound.so")]
+        # Neither binary calls a fortifiable libc function with a size the
+        # compiler can know, so no fortified call shows that fortification is on;
+        # Debian 12's flags have no control-flow protection.
+        result = run("hardening-check", "--nofortify", "--nocfprotection", *paths)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        for path in paths:
+            dynamic = run("readelf", "-d", "-W", path, check=True).stdout
+            self.assertNotRegex(dynamic, r"\((RPATH|RUNPATH)\)", path)
+            sections = run("readelf", "-S", "-W", path, check=True).stdout
+            self.assertNotIn(" .comment ", sections, path)
+
+
+class Reproducible(unittest.TestCase):
+    def test_other_folders_build_the_same_bytes(self):
+        """The working tree's files, with git's record of the commit, copied to
+        another folder and built in a third with another umask and time zone, a
+        little later: the same package, to the byte."""
+        if not (ROOT / ".git").exists():
+            self.skipTest("not a git checkout")
+        with tempfile.TemporaryDirectory() as tmp:
+            source, build = Path(tmp, "karvel-copy"), Path(tmp, "elsewhere", "b")
+            run("git", "clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(source), check=True)
+            names = run("git", "-C", str(ROOT), "ls-files", "-z", "--cached", "--others",
+                        "--exclude-standard", check=True).stdout.split("\0")
+            for name in filter(lambda name: (ROOT / name).is_file(), filter(None, names)):
+                (source / name).parent.mkdir(parents=True, exist_ok=True)
+                shutil.copy2(ROOT / name, source / name)
+            build_type = re.search(r"^CMAKE_BUILD_TYPE:\w+=(.*)$", (BUILD / "CMakeCache.txt").read_text(), re.M)
+            for command in (["cmake", "-S", source, "-B", build, "-G", "Ninja",
+                             f"-DCMAKE_BUILD_TYPE={build_type[1]}"],
+                            ["cmake", "--build", build, "--target", "package"]):
+                result = subprocess.run(command, capture_output=True, text=True, umask=0o002,
+                                        env=dict(os.environ, TZ="Asia/Tokyo"))
+                self.assertEqual(result.returncode, 0, result.stdout[-4000:] + result.stderr[-4000:])
+            sums = [hashlib.sha256(deb.read_bytes()).hexdigest() for deb in (DEB, build / DEB.name)]
+            self.assertEqual(sums[0], sums[1], f"{DEB}, {build / DEB.name}")
 
 
 class Checkers(unittest.TestCase):
