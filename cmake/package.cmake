@@ -27,12 +27,29 @@ endforeach()
 qt_add_resources(karvel_lib appicon PREFIX /icons BASE resources/icons/hicolor
     FILES ${KARVEL_ICON_FILES})
 
+# Nothing installed carries a search path for libraries: the program finds
+# its module by its own path, and Qt is in the system's library folder.
+set(CMAKE_SKIP_INSTALL_RPATH ON)
+# Folders as Debian has them, whatever the umask of the build.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 install(TARGETS karvel RUNTIME DESTINATION ${KARVEL_PKGDIR})
 # The sound module the program loads from the folder "sound" beside it; a
 # library, so not executable. (In a folder of its own one level down, where
 # it needs no ldconfig run when the package is installed.)
 install(TARGETS karvel_sound LIBRARY DESTINATION ${KARVEL_PKGDIR}/sound
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+# Stripped (`cmake --install --strip`, and so in the package) as Debian's
+# packaging tools strip: the compiler's identification (.comment) goes too.
+install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+        foreach(file ${KARVEL_PKGDIR}/$<TARGET_FILE_NAME:karvel>
+                     ${KARVEL_PKGDIR}/sound/$<TARGET_FILE_NAME:karvel_sound>)
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${file}\" COMMAND_ERROR_IS_FATAL ANY)
+        endforeach()
+    endif()")
 install(FILES ${KARVEL_CHIME} DESTINATION ${KARVEL_PKGDIR})
 
 # The link is made in the build folder and installed as a link.
@@ -42,19 +59,57 @@ file(CREATE_LINK ../${KARVEL_PKGDIR}/karvel ${KARVEL_STAGE}/bin/karvel SYMBOLIC)
 install(FILES ${KARVEL_STAGE}/bin/karvel DESTINATION bin)
 
 install(FILES resources/${KARVEL_APP_ID}.desktop DESTINATION share/applications)
-install(FILES resources/${KARVEL_APP_ID}.metainfo.xml DESTINATION share/metainfo)
+install(FILES ${KARVEL_STAGE}/${KARVEL_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 install(DIRECTORY resources/icons/hicolor DESTINATION share/icons)
+
+# The changelog and the AppStream metadata of a build of an unreleased
+# commit (cmake/version.cmake) begin with an entry of its own, before the
+# release's.
+set(KARVEL_MAINTAINER "The Karvel developers <karvel@example.org>")
+file(READ ${KARVEL_CHANGELOG} changelog)
+file(READ ${CMAKE_CURRENT_SOURCE_DIR}/resources/${KARVEL_APP_ID}.metainfo.xml metainfo)
+if(NOT KARVEL_VERSION STREQUAL KARVEL_RELEASE)
+    set(commits commits)
+    if(KARVEL_DISTANCE EQUAL 1)
+        set(commits commit)
+    endif()
+    set(what "Development build of commit ${KARVEL_COMMIT}, ${KARVEL_DISTANCE} ${commits} after release ${KARVEL_RELEASE}.")
+    string(TIMESTAMP date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+    string(PREPEND changelog "karvel (${KARVEL_VERSION}) UNRELEASED; urgency=medium
+
+  * ${what}
+
+ -- ${KARVEL_MAINTAINER}  ${date}
+
+")
+    string(TIMESTAMP date "%Y-%m-%d" UTC)
+    string(REPLACE "<releases>\n" "<releases>
+    <release version=\"${KARVEL_VERSION}\" date=\"${date}\" type=\"development\">
+      <description>
+        <p>${what}</p>
+      </description>
+    </release>
+" metainfo "${metainfo}")
+endif()
+# Written only when they change, so that a configure run alone rebuilds nothing.
+foreach(pair changelog:changelog metainfo:${KARVEL_APP_ID}.metainfo.xml)
+    string(REPLACE ":" ";" pair ${pair})
+    list(GET pair 0 content)
+    list(GET pair 1 target)
+    file(WRITE ${KARVEL_STAGE}/${target}.new "${${content}}")
+    file(COPY_FILE ${KARVEL_STAGE}/${target}.new ${KARVEL_STAGE}/${target} ONLY_IF_DIFFERENT)
+    file(REMOVE ${KARVEL_STAGE}/${target}.new)
+endforeach()
 
 # Debian wants the changelog and the manual page compressed at gzip's
 # highest level, with no name or time stamp in the header.
 find_program(KARVEL_GZIP gzip REQUIRED)
-foreach(pair changelog:changelog.gz karvel.1:karvel.1.gz)
-    string(REPLACE ":" ";" pair ${pair})
-    list(GET pair 0 source)
-    list(GET pair 1 target)
+foreach(source ${KARVEL_STAGE}/changelog ${KARVEL_PACKAGE_FILES}/karvel.1)
+    get_filename_component(target ${source} NAME)
+    set(target ${target}.gz)
     add_custom_command(OUTPUT ${KARVEL_STAGE}/${target}
-        COMMAND ${KARVEL_GZIP} -9 -n -c ${KARVEL_PACKAGE_FILES}/${source} > ${KARVEL_STAGE}/${target}
-        DEPENDS ${KARVEL_PACKAGE_FILES}/${source}
+        COMMAND ${KARVEL_GZIP} -9 -n -c ${source} > ${KARVEL_STAGE}/${target}
+        DEPENDS ${source}
         VERBATIM)
     list(APPEND KARVEL_COMPRESSED ${KARVEL_STAGE}/${target})
 endforeach()
@@ -65,8 +120,15 @@ install(FILES ${KARVEL_STAGE}/karvel.1.gz DESTINATION share/man/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME karvel)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "The Karvel developers <karvel@example.org>")
+set(CPACK_PACKAGE_VERSION ${KARVEL_VERSION})
+set(CPACK_PACKAGE_CONTACT ${KARVEL_MAINTAINER})
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+# Read by cpack: the package's files dated from the commit, and this build's
+# package the only one left in the build folder; then the package made the
+# same whatever the umask.
+set(CPACK_KARVEL_SOURCE_DATE_EPOCH ${KARVEL_SOURCE_DATE_EPOCH})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/cpack.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/deb-modes.cmake)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

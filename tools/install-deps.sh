@@ -19,18 +19,28 @@ test_packages=(
     clang-14 libclang-rt-14-dev
     lintian desktop-file-utils appstream weston qt6-wayland
 )
+# Wanted for one tool each, without the many packages they recommend:
+# hardening-check.
+test_packages_alone=(devscripts)
 
 wanted=("${run_packages[@]}")
-[ "${1:-run}" = test ] && wanted+=("${test_packages[@]}")
+alone=()
+[ "${1:-run}" = test ] && wanted+=("${test_packages[@]}") && alone+=("${test_packages_alone[@]}")
 
-missing=()
-for p in "${wanted[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# missing PACKAGE...: those not installed
+missing() {
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || echo "$p"
+    done
+}
+mapfile -t missing < <(missing "${wanted[@]}")
+mapfile -t missing_alone < <(missing "${alone[@]}")
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_alone[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
+echo "Installing: ${missing[*]} ${missing_alone[*]}"
 sudo=()
 [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+install=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq)
 "${sudo[@]}" apt-get update -qq
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] || "${install[@]}" "${missing[@]}"
+[ ${#missing_alone[@]} -eq 0 ] || "${install[@]}" --no-install-recommends "${missing_alone[@]}"

@@ -1,22 +1,31 @@
 """Checks the Debian package that `cmake --build build --target package`
-left in the build folder: its control fields, its files and their modes,
-Debian's own checkers (lintian, desktop-file-validate, appstreamcli), and
-that `cmake --install` into a prefix lays out the same files."""
+left in the build folder: its control fields and version, its files and
+their modes, the hardening of its binaries, Debian's own checkers (lintian,
+desktop-file-validate, appstreamcli, hardening-check), that `cmake --install`
+into a prefix lays out the same files, and that the same sources built in
+other folders give the same bytes."""
 
 from __future__ import annotations
 
 import gzip
+import hashlib
 import os
 import re
+import shutil
 import stat
 import subprocess
 import tempfile
 import unittest
+import xml.etree.ElementTree as ET
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ["KARVEL_BUILD_DIR"])
-VERSION = os.environ["KARVEL_VERSION"]
+# The version the build folder's configuration gave the package (building it
+# configures again when HEAD has moved), and the project's release.
+VERSION = re.search(r'^set\(CPACK_PACKAGE_VERSION "(.+)"\)$',
+                    (BUILD / "CPackConfig.cmake").read_text(), re.M)[1]
+RELEASE = re.search(r"^project\(karvel VERSION ([\d.]+) ", (ROOT / "CMakeLists.txt").read_text(), re.M)[1]
 APP_ID = os.environ["KARVEL_APP_ID"]
 DEB = BUILD / f"karvel_{VERSION}_amd64.deb"
 
@@ -50,7 +59,7 @@ def tree(root: Path) -> dict[str, Path]:
 def setUpModule():
     global UNPACKED, _tmp
     if not DEB.is_file():
-        raise unittest.SkipTest(f"no package {DEB}")
+        raise AssertionError(f"no package {DEB}")
     _tmp = tempfile.TemporaryDirectory()
     UNPACKED = Path(_tmp.name)
     subprocess.run(["dpkg-deb", "-x", str(DEB), str(UNPACKED)], check=True)
@@ -104,12 +113,36 @@ class Files(unittest.TestCase):
             "usr/share/doc/karvel/copyright": ROOT / "resources" / "package" / "copyright",
         }
         for installed, source in pairs.items():
-            self.assertEqual((UNPACKED / installed).read_bytes(), source.read_bytes(), installed)
+            content = (UNPACKED / installed).read_bytes()
+            if installed.endswith(".metainfo.xml"):  # less a development build's release
+                content = re.sub(rb' *<release version="[^"]*\+git.*?</release>\n', b"", content,
+                                 count=1, flags=re.S)
+            self.assertEqual(content, source.read_bytes(), installed)
 
-    def test_changelog_is_this_version(self):
-        with gzip.open(UNPACKED / "usr/share/doc/karvel/changelog.gz", "rt") as f:
-            first = f.readline()
-        self.assertRegex(first, rf"^karvel \({re.escape(VERSION)}\) ")
+    def test_version_in_changelog_and_metadata(self):
+        """The newest entry of both is this build's; a build of an unreleased
+        commit has one of its own before the release's."""
+        with gzip.open(UNPACKED / "usr/share/doc/karvel/changelog.gz", "rt", encoding="utf-8") as f:
+            changelog = re.findall(r"^karvel \(([^)]+)\) ", f.read(), re.M)
+        metainfo = ET.parse(UNPACKED / f"usr/share/metainfo/{APP_ID}.metainfo.xml")
+        releases = [r.get("version") for r in metainfo.iter("release")]
+        expected = [VERSION] if VERSION == RELEASE else [VERSION, RELEASE]
+        self.assertEqual(changelog[:len(expected)], expected)
+        self.assertEqual(releases[:len(expected)], expected)
+
+    def test_version_tells_builds_apart_in_apt_order(self):
+        """release+gitDATE.DISTANCE.HASH: this commit's date and hash, after the
+        release and before the next one."""
+        if VERSION == RELEASE or not (ROOT / ".git").exists():
+            self.skipTest("a release, or not a git checkout")
+        match = re.fullmatch(rf"{re.escape(RELEASE)}\+git(\d{{8}})\.[1-9]\d*\.([0-9a-f]{{7,}})", VERSION)
+        self.assertTrue(match, VERSION)
+        head = run("git", "-C", str(ROOT), "log", "-1", "--format=%cd %h", "--abbrev=7",
+                   "--date=format-local:%Y%m%d", env=dict(os.environ, TZ="UTC"), check=True)
+        self.assertEqual(" ".join(match.groups()), head.stdout.strip())
+        following = re.sub(r"\d+$", lambda m: str(int(m[0]) + 1), RELEASE)
+        for lower, higher in ((RELEASE, VERSION), (VERSION, following)):
+            run("dpkg", "--compare-versions", lower, "lt", higher, check=True)
 
     def test_cmake_install_lays_out_the_same_files(self):
         with tempfile.TemporaryDirectory() as prefix:
@@ -118,6 +151,48 @@ class Files(unittest.TestCase):
             self.assertEqual({"usr/" + name for name in installed}, FILES)
             self.assertEqual(os.readlink(installed["bin/karvel"]), "../lib/karvel/karvel")
             self.assertTrue((Path(prefix) / "bin" / "karvel").resolve().is_file())
+
+
+class Binaries(unittest.TestCase):
+    """The program and its sound module as Debian's flags build them, with no
+    library search path and no compiler identification."""
+
+    def test_hardened_stripped_no_runpath(self):
+        paths = [str(UNPACKED / f"usr/lib/karvel/{name}") for name in ("karvel", "sound/libkarvel-sound.so")]
+        # Neither binary calls a fortifiable libc function with a size the
+        # compiler can know, so no fortified call shows that fortification is on;
+        # Debian 12's flags have no control-flow protection.
+        result = run("hardening-check", "--nofortify", "--nocfprotection", *paths)
+        self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+        for path in paths:
+            dynamic = run("readelf", "-d", "-W", path, check=True).stdout
+            self.assertNotRegex(dynamic, r"\((RPATH|RUNPATH)\)", path)
+            sections = run("readelf", "-S", "-W", path, check=True).stdout
+            self.assertNotIn(" .comment ", sections, path)
+
+
+class Reproducible(unittest.TestCase):
+    def test_other_folders_build_the_same_bytes(self):
+        """The working tree's files, with git's record of the commit, copied to
+        another folder and built in a third with another umask and time zone, a
+        little later: the same package, to the byte."""
+        if not (ROOT / ".git").exists():
+            self.skipTest("not a git checkout")
+        with tempfile.TemporaryDirectory() as tmp:
+            source, build = Path(tmp, "karvel-copy"), Path(tmp, "elsewhere", "b")
+            run("git", "clone", "--quiet", "--shared", "--no-checkout", str(ROOT), str(source), check=True)
+            names = run("git", "-C", str(ROOT), "ls-files", "-z", "--cached", "--others",
+                        "--exclude-standard", check=True).stdout.split("\0")
+            for name in filter(lambda name: (ROOT / name).is_file(), filter(None, names)):
+                (source / name).parent.mkdir(parents=True, exist_ok=True)
+                shutil.copy2(ROOT / name, source / name)
+            for command in (["cmake", "-S", source, "-B", build, "-G", "Ninja"],
+                            ["cmake", "--build", build, "--target", "package"]):
+                result = subprocess.run(command, capture_output=True, text=True, umask=0o002,
+                                        env=dict(os.environ, TZ="Asia/Tokyo"))
+                self.assertEqual(result.returncode, 0, result.stdout[-4000:] + result.stderr[-4000:])
+            sums = [hashlib.sha256(deb.read_bytes()).hexdigest() for deb in (DEB, build / DEB.name)]
+            self.assertEqual(sums[0], sums[1], f"{DEB}, {build / DEB.name}")
 
 
 class Checkers(unittest.TestCase):

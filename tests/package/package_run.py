@@ -25,7 +25,8 @@ from harness import (WORK, accessible_app, accessible_nodes, accessible_window, 
 
 EXAM = "問題 （Karvel）"
 BUILD = Path(os.environ["KARVEL_BUILD_DIR"])
-VERSION = os.environ["KARVEL_VERSION"]
+VERSION = re.search(r'^set\(CPACK_PACKAGE_VERSION "(.+)"\)$',
+                    (BUILD / "CPackConfig.cmake").read_text(), re.M)[1]
 APP_ID = os.environ["KARVEL_APP_ID"]
 DEB = BUILD / f"karvel_{VERSION}_amd64.deb"
 
