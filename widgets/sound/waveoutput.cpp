@@ -9,9 +9,9 @@
 #include <QSet>
 #include <QTimer>
 
-#include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace karvel {
 
@@ -55,8 +55,11 @@ WaveOutput::~WaveOutput()
 {
     // A reading thread that is still waiting on its file finds nobody to
     // tell; the program does not wait for it.
-    std::lock_guard lock(m_mailbox->mutex);
-    m_mailbox->player = nullptr;
+    {
+        std::lock_guard lock(m_mailbox->mutex);
+        m_mailbox->player = nullptr;
+    }
+    close();
 }
 
 void WaveOutput::open(const QString &path, Opened opened)
@@ -75,7 +78,7 @@ void WaveOutput::open(const QString &path, Opened opened)
             player,
             [player, path, ticket, why, sound = std::move(sound), opened = std::move(opened)]() mutable {
                 if (ticket != player->m_ticket)
-                    return; // another file was asked for meanwhile
+                    return; // another file was asked for meanwhile, or none
                 if (!sound) {
                     warnOnce(path, why);
                     opened(false);
@@ -93,18 +96,29 @@ void WaveOutput::open(const QString &path, Opened opened)
 
 void WaveOutput::startOutput()
 {
-    m_feeder->stop();
-    m_stream = nullptr;
-    m_sink.reset();
+    releaseOutput();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull() || m_samples.isEmpty())
         return; // no audio output: the sound stays silent
-    m_sink = std::make_unique<QAudioSink>(device, m_format);
-    m_sink->setBufferSize(m_format.bytesForDuration(kOutputLatencyMs * 1000));
+    auto sink = std::make_unique<QAudioSink>(device, m_format);
+    sink->setBufferSize(m_format.bytesForDuration(kOutputLatencyMs * 1000));
     // Written to as the sound plays; idle, and costing nothing, until then.
-    m_stream = m_sink->start();
-    if (!m_stream)
-        m_sink.reset();
+    m_stream = sink->start();
+    if (m_stream)
+        m_sink = std::move(sink);
+}
+
+// Lets go of the audio output. The feeding stops first: on PulseAudio the
+// sink's destructor runs the event loop, and a feed from there would reach
+// into its half-closed stream. The sink is stopped, which closes its
+// stream, before it is destroyed, and is out of m_sink meanwhile, so that
+// anything that event loop calls here finds no output.
+void WaveOutput::releaseOutput()
+{
+    m_feeder->stop();
+    m_stream = nullptr;
+    if (std::unique_ptr<QAudioSink> sink = std::exchange(m_sink, nullptr))
+        sink->stop();
 }
 
 void WaveOutput::feed()
@@ -157,11 +171,9 @@ void WaveOutput::stop()
 void WaveOutput::close()
 {
     ++m_ticket;
-    m_feeder->stop();
-    m_stream = nullptr;
-    m_sink.reset();
     m_samples.clear();
     m_position = 0;
+    releaseOutput();
 }
 
 } // namespace karvel

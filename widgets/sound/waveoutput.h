@@ -38,6 +38,7 @@ public:
 private:
     struct Mailbox;
     void startOutput();
+    void releaseOutput();
     void feed();
 
     std::shared_ptr<Mailbox> m_mailbox;
