@@ -205,24 +205,51 @@ private slots:
     }
 
     // The player comes from the sound module beside the program, loaded on
-    // first use; without the module every file is unplayable, and one line
-    // says why.
+    // first use. A module that is missing, cut short (an interrupted copy),
+    // no library at all or without the player's entry point is refused,
+    // not loaded, with one line that names it and says why; every file is
+    // then unplayable.
     void playerFromTheSoundModule()
     {
-        QTemporaryDir empty;
-        QStringList said;
-        static QStringList *sink;
-        sink = &said;
-        const QtMessageHandler previous = qInstallMessageHandler(
-            [](QtMsgType, const QMessageLogContext &, const QString &m) { sink->append(m); });
-        auto none = loadSoundBackend(empty.path());
-        loadSoundBackend(empty.path());
-        qInstallMessageHandler(previous);
-        QCOMPARE(said.size(), 1);
-        QVERIFY2(said[0].contains(QLatin1String("karvel-sound")), qPrintable(said[0]));
-        bool playable = true;
-        none->open(chimePath(), [&](bool p) { playable = p; });
-        QVERIFY(!playable);
+        QFile built(QStringLiteral(KARVEL_BINARY_DIR "/sound/libkarvel-sound.so"));
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        const QByteArray module = built.readAll();
+        QByteArray noEntry = module;
+        noEntry.replace("karvel_new_sound_backend", "karvel_old_sound_backend");
+        const std::pair<QByteArray, const char *> faults[] = {
+            {QByteArray(), "is missing"},
+            {module.left(20000), "is cut short"},
+            {QByteArray(""), "is empty"},
+            {QByteArray(4096, 'x'), "is not a library (no ELF header)"},
+            {noEntry, "has no entry point karvel_new_sound_backend"},
+        };
+        {
+            QStringList said;
+            static QStringList *sink;
+            sink = &said;
+            const QtMessageHandler previous = qInstallMessageHandler(
+                [](QtMsgType, const QMessageLogContext &, const QString &m) { sink->append(m); });
+            auto restore = qScopeGuard([&] { qInstallMessageHandler(previous); });
+            for (const auto &[bytes, reason] : faults) {
+                QTemporaryDir folder;
+                const QString path = folder.filePath(QStringLiteral("sound/libkarvel-sound.so"));
+                if (!bytes.isNull()) {
+                    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sound")));
+                    QFile file(path);
+                    QVERIFY(file.open(QIODevice::WriteOnly));
+                    file.write(bytes);
+                }
+                said.clear();
+                auto none = loadSoundBackend(folder.path());
+                loadSoundBackend(folder.path());
+                QCOMPARE(said.size(), 1);
+                QVERIFY2(said[0].contains(path + QLatin1Char(' ') + QLatin1String(reason)),
+                         qPrintable(said[0]));
+                bool playable = true;
+                none->open(chimePath(), [&](bool p) { playable = p; });
+                QVERIFY(!playable);
+            }
+        }
 
         auto player = loadSoundBackend(QStringLiteral(KARVEL_BINARY_DIR));
         bool opened = false;

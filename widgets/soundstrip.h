@@ -35,8 +35,12 @@ public:
 
 // A player from the sound module in `folder`/sound, loaded on the first
 // call; if the module cannot be loaded, a player for which every file is
-// unplayable, and one line on standard error saying why.
+// unplayable, and one line on standard error naming the module and why.
+// The module's headers are checked against its size before it is loaded.
 std::unique_ptr<SoundBackend> loadSoundBackend(const QString &folder);
+
+// Whether the sound module has been loaded in this process.
+bool soundModuleLoaded();
 
 // A strip of the usual media buttons that plays one wave file. It is driven
 // by a file setting and the commands "Open", "Prev" and "Play" (and "Stop",
