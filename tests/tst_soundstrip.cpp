@@ -11,7 +11,10 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
 
 using namespace karvel;
 
@@ -107,24 +110,32 @@ private slots:
                                      QStringLiteral("play")}));
     }
 
-    void unplayableFileIsNotAskedForAgain()
+    // A file found unplayable is asked for again on every Open (the player
+    // looks at it, cheaply); once it is put right, it opens.
+    void unplayableFileIsAskedForAgain()
     {
         SoundPlayerStrip strip;
-        strip.setBackend(std::make_unique<RecordingBackend>(
-            &m_log, QStringList{QStringLiteral("/gone/Zikan.wav")}));
+        auto backend = std::make_unique<RecordingBackend>(
+            &m_log, QStringList{QStringLiteral("/gone/Zikan.wav")});
+        RecordingBackend *player = backend.get();
+        strip.setBackend(std::move(backend));
         strip.setFileName(QStringLiteral("/gone/Zikan.wav"));
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 3; ++i)
             strip.command(QStringLiteral("Open"));
         QVERIFY(!strip.isOpen());
         for (const char *c : {"Prev", "Play", "Stop"})
             strip.command(QLatin1String(c));
-        QCOMPARE(m_log, QStringList{QStringLiteral("open /gone/Zikan.wav")});
+        QCOMPARE(m_log, QStringList(3, QStringLiteral("open /gone/Zikan.wav")));
         for (QToolButton *b : strip.findChildren<QToolButton *>())
             QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+        player->refuse.clear();
+        strip.command(QStringLiteral("Open"));
+        QVERIFY(strip.isOpen());
         // Another file is asked for.
         strip.setFileName(QStringLiteral("/a/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
         QVERIFY(strip.isOpen());
+        QCOMPARE(m_log.size(), 5);
     }
 
     void answersThatComeLate()
@@ -136,40 +147,52 @@ private slots:
         player->holdAnswers = true;
         strip.setBackend(std::move(backend));
 
-        // While the player opens the file, nothing plays and Open waits.
+        // While the player opens the file, Open waits, and Play waits for
+        // the file: it plays once the file turns out playable.
         strip.setFileName(QStringLiteral("/a/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
         strip.command(QStringLiteral("Open"));
+        strip.command(QStringLiteral("Prev"));
         strip.command(QStringLiteral("Play"));
         QVERIFY(!strip.isOpen());
         QVERIFY(!button(strip, "Play")->isEnabled());
         player->answer();
         QVERIFY(strip.isOpen());
         QVERIFY(button(strip, "Play")->isEnabled());
-        QCOMPARE(m_log, QStringList{QStringLiteral("open /a/Zikan.wav")});
+        QCOMPARE(m_log, (QStringList{QStringLiteral("open /a/Zikan.wav"), QStringLiteral("play")}));
 
-        // An answer about a file no longer wanted changes nothing.
+        // An answer about a file no longer wanted changes nothing, and plays
+        // nothing; nor does the answer that a file is unplayable.
         m_log.clear();
         strip.setFileName(QStringLiteral("/c/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
+        strip.command(QStringLiteral("Play"));
         strip.setFileName(QStringLiteral("/b/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
+        strip.command(QStringLiteral("Play"));
         player->answer(); // /c: playable, but stale
         QVERIFY(!strip.isOpen());
         player->answer(); // /b: unplayable
         QVERIFY(!strip.isOpen());
-        strip.command(QStringLiteral("Open"));
         strip.command(QStringLiteral("Close"));
         strip.setFileName(QStringLiteral("/a/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
+        strip.command(QStringLiteral("Play"));
         strip.command(QStringLiteral("Close"));
         player->answer(); // after Close: stale too
         QVERIFY(!strip.isOpen());
+        // Stop takes back a Play that waits.
+        strip.command(QStringLiteral("Open"));
+        strip.command(QStringLiteral("Play"));
+        strip.command(QStringLiteral("Stop"));
+        player->answer();
+        QVERIFY(strip.isOpen());
         QCOMPARE(m_log, (QStringList{QStringLiteral("open /c/Zikan.wav"),
                                      QStringLiteral("open /b/Zikan.wav"),
                                      QStringLiteral("close"),
                                      QStringLiteral("open /a/Zikan.wav"),
-                                     QStringLiteral("close")}));
+                                     QStringLiteral("close"),
+                                     QStringLiteral("open /a/Zikan.wav")}));
     }
 
     void buttonsFollowTheOpenFile()
@@ -319,6 +342,18 @@ private slots:
             action();
             slowest = std::max(slowest, clock.elapsed());
         };
+        // The file is opened once, to be read, and not again while it stays
+        // as it is, though every Open looks at it; what is no regular file
+        // is never opened: opening a pipe or a device can wait, or set off
+        // its other end.
+        const int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(opens >= 0);
+        auto closeOpens = qScopeGuard([opens] { ::close(opens); });
+        const bool ours = path.startsWith(dir.path());
+        if (ours && QFileInfo::exists(path))
+            QVERIFY(inotify_add_watch(opens, QFile::encodeName(path).constData(),
+                                      IN_OPEN | IN_CLOSE) >= 0); // not merged, as repeats would be
+
         auto strip = std::make_unique<SoundPlayerStrip>();
         strip->setBackend(std::make_unique<WaveOutput>());
         strip->setFileName(path);
@@ -338,6 +373,23 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(strip->isOpen(), reason.isEmpty());
         QCOMPARE(named.size(), reason.isEmpty() ? 0 : 1);
+        if (ours && QFileInfo::exists(path)) {
+            inotify_event event;
+            int opened = 0;
+            while (::read(opens, &event, sizeof event) == sizeof event)
+                opened += (event.mask & IN_OPEN) != 0;
+            QCOMPARE(opened, reason == QLatin1String("is not a regular file") ? 0 : 1);
+        }
+        // Once the chime is put in its place, the next Open finds it.
+        if (ours) {
+            ::remove(QFile::encodeName(path).constData());
+            QVERIFY(QFile::copy(chimePath(), path));
+            QVERIFY(QTest::qWaitFor([&] {
+                strip->command(QStringLiteral("Open"));
+                return strip->isOpen();
+            }));
+            QCOMPARE(named.size(), 1);
+        }
         timed([&] { strip.reset(); });
         QVERIFY2(slowest < 1000, qPrintable(QStringLiteral("a command took %1 ms").arg(slowest)));
     }

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #ifdef __ELF__
 #include <link.h>
@@ -171,6 +172,7 @@ void SoundPlayerStrip::setBackend(std::unique_ptr<SoundBackend> backend)
 {
     m_backend = std::move(backend);
     m_stage = Stage::Closed;
+    m_playWhenOpen = false;
     ++m_ticket;
     m_openFile.clear();
     updateButtons();
@@ -346,12 +348,16 @@ void SoundPlayerStrip::command(const QString &name)
     if (name.compare(QLatin1String("Open"), Qt::CaseInsensitive) == 0) {
         open();
     } else if (name.compare(QLatin1String("Prev"), Qt::CaseInsensitive) == 0) {
+        m_playWhenOpen = false;
         if (isOpen())
             backend().rewind();
     } else if (name.compare(QLatin1String("Play"), Qt::CaseInsensitive) == 0) {
         if (isOpen())
             backend().play();
+        else if (m_stage == Stage::Opening)
+            m_playWhenOpen = true; // once the file is read
     } else if (name.compare(QLatin1String("Stop"), Qt::CaseInsensitive) == 0) {
+        m_playWhenOpen = false;
         if (isOpen())
             backend().stop();
     } else if (name.compare(QLatin1String("Close"), Qt::CaseInsensitive) == 0) {
@@ -361,10 +367,15 @@ void SoundPlayerStrip::command(const QString &name)
 
 void SoundPlayerStrip::open()
 {
-    if (m_fileName.isEmpty() || (m_stage != Stage::Closed && m_openFile == m_fileName))
+    if (m_fileName.isEmpty())
+        return;
+    // A file found unplayable is asked for again: it may have been put
+    // right since, and the player reads it again only if it has changed.
+    if (m_openFile == m_fileName && (m_stage == Stage::Open || m_stage == Stage::Opening))
         return;
     m_openFile = m_fileName;
     m_stage = Stage::Opening;
+    m_playWhenOpen = false;
     const quint64 ticket = ++m_ticket;
     updateButtons();
     backend().open(m_openFile, [this, ticket](bool playable) {
@@ -372,6 +383,8 @@ void SoundPlayerStrip::open()
             return;
         m_stage = playable ? Stage::Open : Stage::Unplayable;
         updateButtons();
+        if (std::exchange(m_playWhenOpen, false) && playable)
+            backend().play();
     });
 }
 
@@ -380,6 +393,7 @@ void SoundPlayerStrip::close()
     if (m_stage != Stage::Closed)
         backend().close();
     m_stage = Stage::Closed;
+    m_playWhenOpen = false;
     ++m_ticket;
     m_openFile.clear();
     updateButtons();

@@ -30,15 +30,16 @@ namespace {
 constexpr int kOutputLatencyMs = 40;
 constexpr int kFeedIntervalMs = 10;
 
+// Names the file and the reason on standard error, once for each reason.
 void warnOnce(const QString &path, const QString &why)
 {
-    static QSet<QString> named;
-    if (named.contains(path))
+    static QSet<QString> told;
+    const QString line = path + QLatin1Char(' ') + why;
+    if (told.contains(line))
         return;
-    named.insert(path);
-    qWarning("%s: the sound %s %s and will not play",
-             qUtf8Printable(QCoreApplication::applicationName()), qUtf8Printable(path),
-             qUtf8Printable(why));
+    told.insert(line);
+    qWarning("%s: the sound %s and will not play",
+             qUtf8Printable(QCoreApplication::applicationName()), qUtf8Printable(line));
 }
 
 } // namespace
@@ -66,9 +67,17 @@ void WaveOutput::open(const QString &path, Opened opened)
 {
     close();
     const quint64 ticket = ++m_ticket;
-    std::thread([mailbox = m_mailbox, path, ticket, opened = std::move(opened)]() mutable {
+    // A file found unplayable is read again only once it has changed: the
+    // exam opens its sound every second.
+    std::optional<FileStamp> refused;
+    if (path == m_refusedPath)
+        refused = m_refusedStamp;
+    std::thread([mailbox = m_mailbox, path, ticket, refused, opened = std::move(opened)]() mutable {
+        const FileStamp stamp = stampFile(path);
         QString why;
-        std::optional<WaveSound> sound = readWaveFile(path, &why);
+        std::optional<WaveSound> sound;
+        if (stamp != refused)
+            sound = readWaveFile(path, &why);
         std::lock_guard lock(mailbox->mutex);
         if (!mailbox->player)
             return;
@@ -76,14 +85,19 @@ void WaveOutput::open(const QString &path, Opened opened)
         // Delivered on the player's thread; dropped if the player goes first.
         QMetaObject::invokeMethod(
             player,
-            [player, path, ticket, why, sound = std::move(sound), opened = std::move(opened)]() mutable {
+            [player, path, ticket, stamp, why, sound = std::move(sound),
+             opened = std::move(opened)]() mutable {
                 if (ticket != player->m_ticket)
                     return; // another file was asked for meanwhile, or none
                 if (!sound) {
-                    warnOnce(path, why);
+                    player->m_refusedPath = path;
+                    player->m_refusedStamp = stamp;
+                    if (!why.isEmpty())
+                        warnOnce(path, why);
                     opened(false);
                     return;
                 }
+                player->m_refusedPath.clear();
                 player->m_samples = std::move(sound->samples);
                 player->m_format = sound->format;
                 player->m_position = 0;
