@@ -524,31 +524,6 @@ private slots:
         QVERIFY(w->box(5, 2)->isEnabled());
     }
 
-    // A chime that is missing at Start and put in place only in the last
-    // second: the tick of "0:00" opens it, and it plays once it is read.
-    void chimeInPlaceOnlyAtTimeUp()
-    {
-        const QString chime = ExamWindow::AppFolder() + QStringLiteral("Zikan.wav");
-        auto backend = std::make_unique<RecordingBackend>(&m_sound, QStringList{chime});
-        RecordingBackend *player = backend.get();
-        w->soundStrip()->setBackend(std::move(backend));
-        auto *seconds = find<QLabel>(u(u"lbl秒"));
-        w->start();
-        do {
-            m_clock.advance(1000);
-            w->tick();
-        } while (seconds->text() != QLatin1String("0:01") || m_clock.timeOfDay().second() != 59);
-        player->refuse.clear();
-        player->holdAnswers = true;
-        m_clock.advance(1000);
-        w->tick();
-        QCOMPARE(seconds->text(), QStringLiteral("0:00"));
-        QVERIFY(!m_sound.contains(QStringLiteral("play")));
-        player->answer();
-        QCOMPARE(m_sound.count(QStringLiteral("play")), 1);
-        QCOMPARE(m_sound.last(), QStringLiteral("play"));
-    }
-
     void scoreDuringTheCountdownPlaysNothing()
     {
         w->start();

@@ -181,18 +181,11 @@ private slots:
         strip.command(QStringLiteral("Close"));
         player->answer(); // after Close: stale too
         QVERIFY(!strip.isOpen());
-        // Stop takes back a Play that waits.
-        strip.command(QStringLiteral("Open"));
-        strip.command(QStringLiteral("Play"));
-        strip.command(QStringLiteral("Stop"));
-        player->answer();
-        QVERIFY(strip.isOpen());
         QCOMPARE(m_log, (QStringList{QStringLiteral("open /c/Zikan.wav"),
                                      QStringLiteral("open /b/Zikan.wav"),
                                      QStringLiteral("close"),
                                      QStringLiteral("open /a/Zikan.wav"),
-                                     QStringLiteral("close"),
-                                     QStringLiteral("open /a/Zikan.wav")}));
+                                     QStringLiteral("close")}));
     }
 
     void buttonsFollowTheOpenFile()
@@ -246,32 +239,26 @@ private slots:
             {QByteArray(4096, 'x'), "is not a library (no ELF header)"},
             {noEntry, "has no entry point karvel_new_sound_backend"},
         };
-        {
-            QStringList said;
-            static QStringList *sink;
-            sink = &said;
-            const QtMessageHandler previous = qInstallMessageHandler(
-                [](QtMsgType, const QMessageLogContext &, const QString &m) { sink->append(m); });
-            auto restore = qScopeGuard([&] { qInstallMessageHandler(previous); });
-            for (const auto &[bytes, reason] : faults) {
-                QTemporaryDir folder;
-                const QString path = folder.filePath(QStringLiteral("sound/libkarvel-sound.so"));
-                if (!bytes.isNull()) {
-                    QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sound")));
-                    QFile file(path);
-                    QVERIFY(file.open(QIODevice::WriteOnly));
-                    file.write(bytes);
-                }
-                said.clear();
-                auto none = loadSoundBackend(folder.path());
-                loadSoundBackend(folder.path());
-                QCOMPARE(said.size(), 1);
-                QVERIFY2(said[0].contains(path + QLatin1Char(' ') + QLatin1String(reason)),
-                         qPrintable(said[0]));
-                bool playable = true;
-                none->open(chimePath(), [&](bool p) { playable = p; });
-                QVERIFY(!playable);
-            }
+        static QStringList said;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &m) { said.append(m); });
+        auto restore = qScopeGuard([&] { qInstallMessageHandler(previous); });
+        for (const auto &[bytes, reason] : faults) {
+            QTemporaryDir folder;
+            const QString path = folder.filePath(QStringLiteral("sound/libkarvel-sound.so"));
+            QFile file(path);
+            QVERIFY(bytes.isNull() || (QDir(folder.path()).mkdir(QStringLiteral("sound"))
+                                       && file.open(QIODevice::WriteOnly) && file.write(bytes) >= 0));
+            file.close();
+            said.clear();
+            auto none = loadSoundBackend(folder.path());
+            loadSoundBackend(folder.path());
+            QCOMPARE(said.size(), 1);
+            QVERIFY2(said[0].contains(path + QLatin1Char(' ') + QLatin1String(reason)),
+                     qPrintable(said[0]));
+            bool playable = true;
+            none->open(chimePath(), [&](bool p) { playable = p; });
+            QVERIFY(!playable);
         }
 
         auto player = loadSoundBackend(QStringLiteral(KARVEL_BINARY_DIR));
@@ -349,17 +336,14 @@ private slots:
             action();
             slowest = std::max(slowest, clock.elapsed());
         };
-        // The file is opened once, to be read, and not again while it stays
-        // as it is, though every Open looks at it; what is no regular file
-        // is never opened: opening a pipe or a device can wait, or set off
-        // its other end.
+        // A file is opened once, to be read, and not again while it stays as
+        // it is, though every Open looks at it; what is no regular file is
+        // never opened: that can wait, or set off a pipe's other end.
         const int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        QVERIFY(opens >= 0);
         auto closeOpens = qScopeGuard([opens] { ::close(opens); });
         const bool ours = path.startsWith(dir.path());
-        if (ours && QFileInfo::exists(path))
-            QVERIFY(inotify_add_watch(opens, QFile::encodeName(path).constData(),
-                                      IN_OPEN | IN_CLOSE) >= 0); // not merged, as repeats would be
+        if (ours) // closes too, or repeated opens would be merged into one
+            inotify_add_watch(opens, QFile::encodeName(path).constData(), IN_OPEN | IN_CLOSE);
 
         auto strip = std::make_unique<SoundPlayerStrip>();
         strip->setBackend(std::make_unique<WaveOutput>());
@@ -380,15 +364,13 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(strip->isOpen(), reason.isEmpty());
         QCOMPARE(named.size(), reason.isEmpty() ? 0 : 1);
-        if (ours && QFileInfo::exists(path)) {
+        if (ours) {
             inotify_event event;
             int opened = 0;
             while (::read(opens, &event, sizeof event) == sizeof event)
                 opened += (event.mask & IN_OPEN) != 0;
-            QCOMPARE(opened, reason == QLatin1String("is not a regular file") ? 0 : 1);
-        }
-        // Once the chime is put in its place, the next Open finds it.
-        if (ours) {
+            QCOMPARE(opened, int(QFileInfo(path).isFile()));
+            // Once the chime is put in its place, the next Open finds it.
             ::remove(QFile::encodeName(path).constData());
             QVERIFY(QFile::copy(chimePath(), path));
             QVERIFY(QTest::qWaitFor([&] {
