@@ -354,8 +354,11 @@ void ExamWindow::PlaySound(const QString &)
 
 void ExamWindow::closeEvent(QCloseEvent *event)
 {
-    // A running countdown ends with the window, without the chime.
+    // A running countdown ends with the window, without the chime; a chime
+    // that plays ends too. Its audio output goes now, while the window is
+    // whole: letting it go runs the event loop for a moment.
     m_timer.stop();
+    m_strip->command(QStringLiteral("Close"));
     QMainWindow::closeEvent(event);
 }
 

@@ -8,20 +8,21 @@ namespace karvel {
 
 // Stands in for the player behind the sound strip and writes down what it
 // is asked: "open PATH", "rewind", "play", "stop", "close". Files named in
-// `refuse` turn out unplayable. The answer to an open comes at once, or,
-// with `holdAnswers`, only when the test calls answer(), oldest first.
+// `refuse` turn out unplayable (a test may change the list as it goes). The
+// answer to an open comes at once, or, with `holdAnswers`, only when the
+// test calls answer(), oldest first.
 class RecordingBackend : public SoundBackend
 {
 public:
     explicit RecordingBackend(QStringList *log, QStringList refuse = {})
-        : m_log(log), m_refuse(std::move(refuse))
+        : refuse(std::move(refuse)), m_log(log)
     {
     }
 
     void open(const QString &path, Opened opened) override
     {
         m_log->append(QStringLiteral("open ") + path);
-        m_pending.append([this, path, opened] { opened(!m_refuse.contains(path)); });
+        m_pending.append([this, path, opened] { opened(!refuse.contains(path)); });
         if (!holdAnswers)
             answer();
     }
@@ -37,11 +38,11 @@ public:
             m_pending.takeFirst()();
     }
 
+    QStringList refuse;
     bool holdAnswers = false;
 
 private:
     QStringList *m_log;
-    QStringList m_refuse;
     QList<std::function<void()>> m_pending;
 };
 

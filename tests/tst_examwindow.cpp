@@ -540,9 +540,13 @@ private slots:
     void closingTheWindowStopsTheCountdown()
     {
         w->start();
+        m_clock.advance(1000);
+        w->tick();
         m_clock.advance(59 * 60000);
         w->close();
         QVERIFY(!w->timerActive());
+        // The sound goes with the window, while the window is still whole.
+        QCOMPARE(m_sound.last(), QStringLiteral("close"));
         QTest::qWait(1200); // no tick comes
         QVERIFY(!m_sound.contains(QStringLiteral("play")));
     }

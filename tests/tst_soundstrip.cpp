@@ -11,7 +11,10 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
 
 using namespace karvel;
 
@@ -107,24 +110,32 @@ private slots:
                                      QStringLiteral("play")}));
     }
 
-    void unplayableFileIsNotAskedForAgain()
+    // A file found unplayable is asked for again on every Open (the player
+    // looks at it, cheaply); once it is put right, it opens.
+    void unplayableFileIsAskedForAgain()
     {
         SoundPlayerStrip strip;
-        strip.setBackend(std::make_unique<RecordingBackend>(
-            &m_log, QStringList{QStringLiteral("/gone/Zikan.wav")}));
+        auto backend = std::make_unique<RecordingBackend>(
+            &m_log, QStringList{QStringLiteral("/gone/Zikan.wav")});
+        RecordingBackend *player = backend.get();
+        strip.setBackend(std::move(backend));
         strip.setFileName(QStringLiteral("/gone/Zikan.wav"));
-        for (int i = 0; i < 5; ++i)
+        for (int i = 0; i < 3; ++i)
             strip.command(QStringLiteral("Open"));
         QVERIFY(!strip.isOpen());
         for (const char *c : {"Prev", "Play", "Stop"})
             strip.command(QLatin1String(c));
-        QCOMPARE(m_log, QStringList{QStringLiteral("open /gone/Zikan.wav")});
+        QCOMPARE(m_log, QStringList(3, QStringLiteral("open /gone/Zikan.wav")));
         for (QToolButton *b : strip.findChildren<QToolButton *>())
             QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+        player->refuse.clear();
+        strip.command(QStringLiteral("Open"));
+        QVERIFY(strip.isOpen());
         // Another file is asked for.
         strip.setFileName(QStringLiteral("/a/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
         QVERIFY(strip.isOpen());
+        QCOMPARE(m_log.size(), 5);
     }
 
     void answersThatComeLate()
@@ -136,32 +147,37 @@ private slots:
         player->holdAnswers = true;
         strip.setBackend(std::move(backend));
 
-        // While the player opens the file, nothing plays and Open waits.
+        // While the player opens the file, Open waits, and Play waits for
+        // the file: it plays once the file turns out playable.
         strip.setFileName(QStringLiteral("/a/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
         strip.command(QStringLiteral("Open"));
+        strip.command(QStringLiteral("Prev"));
         strip.command(QStringLiteral("Play"));
         QVERIFY(!strip.isOpen());
         QVERIFY(!button(strip, "Play")->isEnabled());
         player->answer();
         QVERIFY(strip.isOpen());
         QVERIFY(button(strip, "Play")->isEnabled());
-        QCOMPARE(m_log, QStringList{QStringLiteral("open /a/Zikan.wav")});
+        QCOMPARE(m_log, (QStringList{QStringLiteral("open /a/Zikan.wav"), QStringLiteral("play")}));
 
-        // An answer about a file no longer wanted changes nothing.
+        // An answer about a file no longer wanted changes nothing, and plays
+        // nothing; nor does the answer that a file is unplayable.
         m_log.clear();
         strip.setFileName(QStringLiteral("/c/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
+        strip.command(QStringLiteral("Play"));
         strip.setFileName(QStringLiteral("/b/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
+        strip.command(QStringLiteral("Play"));
         player->answer(); // /c: playable, but stale
         QVERIFY(!strip.isOpen());
         player->answer(); // /b: unplayable
         QVERIFY(!strip.isOpen());
-        strip.command(QStringLiteral("Open"));
         strip.command(QStringLiteral("Close"));
         strip.setFileName(QStringLiteral("/a/Zikan.wav"));
         strip.command(QStringLiteral("Open"));
+        strip.command(QStringLiteral("Play"));
         strip.command(QStringLiteral("Close"));
         player->answer(); // after Close: stale too
         QVERIFY(!strip.isOpen());
@@ -205,29 +221,57 @@ private slots:
     }
 
     // The player comes from the sound module beside the program, loaded on
-    // first use; without the module every file is unplayable, and one line
-    // says why.
+    // first use. A module that is missing, cut short (an interrupted copy),
+    // no library at all or without the player's entry point is refused,
+    // not loaded, with one line that names it and says why; every file is
+    // then unplayable.
     void playerFromTheSoundModule()
     {
-        QTemporaryDir empty;
-        QStringList said;
-        static QStringList *sink;
-        sink = &said;
+        QFile built(QStringLiteral(KARVEL_BINARY_DIR "/sound/libkarvel-sound.so"));
+        QVERIFY(built.open(QIODevice::ReadOnly));
+        const QByteArray module = built.readAll();
+        QByteArray noEntry = module;
+        noEntry.replace("karvel_new_sound_backend", "karvel_old_sound_backend");
+        const std::pair<QByteArray, const char *> faults[] = {
+            {QByteArray(), "is missing"},
+            {module.left(20000), "is cut short"},
+            {QByteArray(""), "is empty"},
+            {QByteArray(4096, 'x'), "is not a library (no ELF header)"},
+            {noEntry, "has no entry point karvel_new_sound_backend"},
+        };
+        static QStringList said;
         const QtMessageHandler previous = qInstallMessageHandler(
-            [](QtMsgType, const QMessageLogContext &, const QString &m) { sink->append(m); });
-        auto none = loadSoundBackend(empty.path());
-        loadSoundBackend(empty.path());
-        qInstallMessageHandler(previous);
-        QCOMPARE(said.size(), 1);
-        QVERIFY2(said[0].contains(QLatin1String("karvel-sound")), qPrintable(said[0]));
-        bool playable = true;
-        none->open(chimePath(), [&](bool p) { playable = p; });
-        QVERIFY(!playable);
+            [](QtMsgType, const QMessageLogContext &, const QString &m) { said.append(m); });
+        auto restore = qScopeGuard([&] { qInstallMessageHandler(previous); });
+        for (const auto &[bytes, reason] : faults) {
+            QTemporaryDir folder;
+            const QString path = folder.filePath(QStringLiteral("sound/libkarvel-sound.so"));
+            QFile file(path);
+            QVERIFY(bytes.isNull() || (QDir(folder.path()).mkdir(QStringLiteral("sound"))
+                                       && file.open(QIODevice::WriteOnly) && file.write(bytes) >= 0));
+            file.close();
+            said.clear();
+            auto none = loadSoundBackend(folder.path());
+            loadSoundBackend(folder.path());
+            QCOMPARE(said.size(), 1);
+            QVERIFY2(said[0].contains(path + QLatin1Char(' ') + QLatin1String(reason)),
+                     qPrintable(said[0]));
+            bool playable = true;
+            none->open(chimePath(), [&](bool p) { playable = p; });
+            QVERIFY(!playable);
+        }
 
         auto player = loadSoundBackend(QStringLiteral(KARVEL_BINARY_DIR));
+        // Only the latest open is answered: not one overtaken by Close or by
+        // another Open, though its file is read first.
+        int overtaken = 0;
+        player->open(chimePath(), [&](bool) { ++overtaken; });
+        player->close();
+        player->open(chimePath(), [&](bool) { ++overtaken; });
         bool opened = false;
         player->open(chimePath(), [&](bool p) { opened = p; });
         QTRY_VERIFY(opened);
+        QCOMPARE(overtaken, 0);
     }
 
     // The real player, with no audio server: opening and destroying it
@@ -292,6 +336,15 @@ private slots:
             action();
             slowest = std::max(slowest, clock.elapsed());
         };
+        // A file is opened once, to be read, and not again while it stays as
+        // it is, though every Open looks at it; what is no regular file is
+        // never opened: that can wait, or set off a pipe's other end.
+        const int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        auto closeOpens = qScopeGuard([opens] { ::close(opens); });
+        const bool ours = path.startsWith(dir.path());
+        if (ours) // closes too, or repeated opens would be merged into one
+            inotify_add_watch(opens, QFile::encodeName(path).constData(), IN_OPEN | IN_CLOSE);
+
         auto strip = std::make_unique<SoundPlayerStrip>();
         strip->setBackend(std::make_unique<WaveOutput>());
         strip->setFileName(path);
@@ -311,6 +364,21 @@ private slots:
         QTest::qWait(200);
         QCOMPARE(strip->isOpen(), reason.isEmpty());
         QCOMPARE(named.size(), reason.isEmpty() ? 0 : 1);
+        if (ours) {
+            inotify_event event;
+            int opened = 0;
+            while (::read(opens, &event, sizeof event) == sizeof event)
+                opened += (event.mask & IN_OPEN) != 0;
+            QCOMPARE(opened, int(QFileInfo(path).isFile()));
+            // Once the chime is put in its place, the next Open finds it.
+            ::remove(QFile::encodeName(path).constData());
+            QVERIFY(QFile::copy(chimePath(), path));
+            QVERIFY(QTest::qWaitFor([&] {
+                strip->command(QStringLiteral("Open"));
+                return strip->isOpen();
+            }));
+            QCOMPARE(named.size(), 1);
+        }
         timed([&] { strip.reset(); });
         QVERIFY2(slowest < 1000, qPrintable(QStringLiteral("a command took %1 ms").arg(slowest)));
     }

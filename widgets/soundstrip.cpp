@@ -2,12 +2,25 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLibrary>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSet>
 #include <QStyle>
+#include <QSysInfo>
 #include <QToolButton>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#ifdef __ELF__
+#include <link.h>
+#endif
 
 namespace karvel {
 
@@ -159,6 +172,7 @@ void SoundPlayerStrip::setBackend(std::unique_ptr<SoundBackend> backend)
 {
     m_backend = std::move(backend);
     m_stage = Stage::Closed;
+    m_playWhenOpen = false;
     ++m_ticket;
     m_openFile.clear();
     updateButtons();
@@ -187,24 +201,142 @@ public:
     void close() override {}
 };
 
+// The sound module beside the program, and the function that makes its player.
+#ifdef Q_OS_WIN
+constexpr char kModuleFile[] = "sound/karvel-sound.dll";
+#else
+constexpr char kModuleFile[] = "sound/libkarvel-sound.so";
+#endif
+constexpr char kEntryPoint[] = "karvel_new_sound_backend";
+
+using Make = SoundBackend *(*)();
+// The module's entry point, once it is loaded; the module is kept, as the
+// players it makes live in its code.
+Make make = nullptr;
+
+#ifdef __ELF__
+// The end of `length` bytes from `offset`, or the largest number if that
+// does not fit.
+quint64 endOf(quint64 offset, quint64 length)
+{
+    return length > std::numeric_limits<quint64>::max() - offset
+        ? std::numeric_limits<quint64>::max()
+        : offset + length;
+}
+
+// What in an ELF library's headers lies past the end of its `size` bytes:
+// its header tables or its loadable segments, the furthest end of them;
+// nothing if all is there. `why` is set if the headers are not those of a
+// library for this machine.
+quint64 elfEnd(QFile &file, quint64 size, QString *why)
+{
+    ElfW(Ehdr) header;
+    if (file.read(reinterpret_cast<char *>(&header), sizeof header) != qint64(sizeof header)
+        || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0) {
+        *why = QStringLiteral("is not a library (no ELF header)");
+        return 0;
+    }
+    constexpr unsigned char ownClass = sizeof(void *) == 8 ? ELFCLASS64 : ELFCLASS32;
+    constexpr unsigned char ownOrder =
+        QSysInfo::ByteOrder == QSysInfo::LittleEndian ? ELFDATA2LSB : ELFDATA2MSB;
+    if (header.e_ident[EI_CLASS] != ownClass || header.e_ident[EI_DATA] != ownOrder
+        || header.e_phentsize != sizeof(ElfW(Phdr))) {
+        *why = QStringLiteral("is not a library for this machine");
+        return 0;
+    }
+    quint64 end = std::max(endOf(header.e_phoff, quint64(header.e_phnum) * header.e_phentsize),
+                           endOf(header.e_shoff, quint64(header.e_shnum) * header.e_shentsize));
+    if (end > size)
+        return end;
+    QList<ElfW(Phdr)> segments(header.e_phnum);
+    const qint64 bytes = qint64(segments.size() * sizeof(ElfW(Phdr)));
+    if (!file.seek(qint64(header.e_phoff))
+        || file.read(reinterpret_cast<char *>(segments.data()), bytes) != bytes) {
+        *why = QStringLiteral("cannot be read (%1)").arg(file.errorString());
+        return 0;
+    }
+    for (const ElfW(Phdr) &segment : std::as_const(segments)) {
+        if (segment.p_type == PT_LOAD)
+            end = std::max(end, endOf(segment.p_offset, segment.p_filesz));
+    }
+    return end;
+}
+#endif
+
+// Why the module at `path` must not be loaded, or nothing. The dynamic
+// loader maps a library's segments as its headers describe them; where a
+// file is cut short (an interrupted copy, a full disk) they reach past its
+// end, and the first touch of them kills the process. So the headers are
+// checked against the file's size first.
+QString moduleFault(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("is missing");
+    if (!info.isFile())
+        return QStringLiteral("is not a regular file");
+    if (info.size() == 0)
+        return QStringLiteral("is empty");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot be read (%1)").arg(file.errorString());
+#ifdef __ELF__
+    QString why;
+    const quint64 size = quint64(info.size());
+    const quint64 end = elfEnd(file, size, &why);
+    if (why.isEmpty() && end > size)
+        why = QStringLiteral("is cut short (%1 bytes where its headers need %2)").arg(size).arg(end);
+    return why;
+#else
+    return QString();
+#endif
+}
+
+// Names the module and what is wrong with it, once for each reason.
+void warnNoSound(const QString &path, const QString &why)
+{
+    static QSet<QString> told;
+    const QString line = path + QLatin1Char(' ') + why;
+    if (told.contains(line))
+        return;
+    told.insert(line);
+    qWarning("%s: no sound: the module %s", qUtf8Printable(QCoreApplication::applicationName()),
+             qUtf8Printable(line));
+}
+
 } // namespace
+
+bool soundModuleLoaded()
+{
+    return make != nullptr;
+}
 
 std::unique_ptr<SoundBackend> loadSoundBackend(const QString &folder)
 {
-    using Make = SoundBackend *(*)();
-    // Loaded once and kept: the players it makes live in its code.
-    static QLibrary module;
-    static Make make = nullptr;
     if (!make) {
-        module.setFileName(QDir(folder).filePath(QStringLiteral("sound/karvel-sound")));
-        make = reinterpret_cast<Make>(module.resolve("karvel_new_sound_backend"));
-        if (!make) {
-            static bool told = false;
-            if (!told) {
-                qWarning("%s: no sound: %s", qUtf8Printable(QCoreApplication::applicationName()),
-                         qUtf8Printable(module.errorString()));
-                told = true;
+        const QString path = QDir(folder).filePath(QLatin1String(kModuleFile));
+        QString why = moduleFault(path);
+        if (why.isEmpty()) {
+            QLibrary module(path);
+            if (!module.load()) {
+                // The loader's reason, without the file's name: the line
+                // names it already.
+                QString reason = module.errorString();
+                reason.remove(QStringLiteral("Cannot load library %1: ").arg(path));
+                if (reason.startsWith(QLatin1Char('(')) && reason.endsWith(QLatin1Char(')')))
+                    reason = reason.sliced(1, reason.size() - 2);
+                reason.remove(path + QLatin1String(": "));
+                why = QStringLiteral("cannot be loaded (%1)").arg(reason);
+            } else {
+                make = reinterpret_cast<Make>(module.resolve(kEntryPoint));
+                if (!make) {
+                    why = QStringLiteral("has no entry point %1").arg(QLatin1String(kEntryPoint));
+                    module.unload();
+                }
             }
+        }
+        if (!make) {
+            warnNoSound(path, why);
             return std::make_unique<SilentBackend>();
         }
     }
@@ -216,12 +348,16 @@ void SoundPlayerStrip::command(const QString &name)
     if (name.compare(QLatin1String("Open"), Qt::CaseInsensitive) == 0) {
         open();
     } else if (name.compare(QLatin1String("Prev"), Qt::CaseInsensitive) == 0) {
+        m_playWhenOpen = false;
         if (isOpen())
             backend().rewind();
     } else if (name.compare(QLatin1String("Play"), Qt::CaseInsensitive) == 0) {
         if (isOpen())
             backend().play();
+        else if (m_stage == Stage::Opening)
+            m_playWhenOpen = true; // once the file is read
     } else if (name.compare(QLatin1String("Stop"), Qt::CaseInsensitive) == 0) {
+        m_playWhenOpen = false;
         if (isOpen())
             backend().stop();
     } else if (name.compare(QLatin1String("Close"), Qt::CaseInsensitive) == 0) {
@@ -231,10 +367,15 @@ void SoundPlayerStrip::command(const QString &name)
 
 void SoundPlayerStrip::open()
 {
-    if (m_fileName.isEmpty() || (m_stage != Stage::Closed && m_openFile == m_fileName))
+    if (m_fileName.isEmpty())
+        return;
+    // A file found unplayable is asked for again: it may have been put
+    // right since, and the player reads it again only if it has changed.
+    if (m_openFile == m_fileName && (m_stage == Stage::Open || m_stage == Stage::Opening))
         return;
     m_openFile = m_fileName;
     m_stage = Stage::Opening;
+    m_playWhenOpen = false;
     const quint64 ticket = ++m_ticket;
     updateButtons();
     backend().open(m_openFile, [this, ticket](bool playable) {
@@ -242,6 +383,8 @@ void SoundPlayerStrip::open()
             return;
         m_stage = playable ? Stage::Open : Stage::Unplayable;
         updateButtons();
+        if (std::exchange(m_playWhenOpen, false) && playable)
+            backend().play();
     });
 }
 
@@ -250,6 +393,7 @@ void SoundPlayerStrip::close()
     if (m_stage != Stage::Closed)
         backend().close();
     m_stage = Stage::Closed;
+    m_playWhenOpen = false;
     ++m_ticket;
     m_openFile.clear();
     updateButtons();

@@ -35,16 +35,23 @@ public:
 
 // A player from the sound module in `folder`/sound, loaded on the first
 // call; if the module cannot be loaded, a player for which every file is
-// unplayable, and one line on standard error saying why.
+// unplayable, and one line on standard error naming the module and why.
+// The module's headers are checked against its size before it is loaded.
 std::unique_ptr<SoundBackend> loadSoundBackend(const QString &folder);
+
+// Whether the sound module has been loaded in this process.
+bool soundModuleLoaded();
 
 // A strip of the usual media buttons that plays one wave file. It is driven
 // by a file setting and the commands "Open", "Prev" and "Play" (and "Stop",
 // "Close"). Opening returns at once; the buttons come alive once the file
-// turns out playable. Opening the file it already has open, or is opening,
-// or has found unplayable, costs nothing: the exam's timer sends "Open"
-// every second. Failures (no audio server, a missing or unreadable file)
-// stay inside the strip: nothing is reported to the window that holds it.
+// turns out playable, and a "Play" that comes while it is being read plays
+// it then. Opening the file it already has open, or is opening, costs
+// nothing: the exam's timer sends "Open" every second. A file found
+// unplayable is asked for again, which costs the player a look at the file
+// unless it has changed. Failures (no audio server, a missing or unreadable
+// file) stay inside the strip: nothing is reported to the window that
+// holds it.
 class SoundPlayerStrip : public QWidget
 {
     Q_OBJECT
@@ -79,6 +86,7 @@ private:
     QString m_fileName;
     QString m_openFile;
     Stage m_stage = Stage::Closed;
+    bool m_playWhenOpen = false; // a "Play" that came while opening
     quint64 m_ticket = 0; // tells the answer to the latest open from older ones
     QList<QToolButton *> m_buttons; // the ones usable while a file is open
 };

@@ -1,8 +1,11 @@
 """The program under faults a user's machine may have, with real input:
 
 - its Zikan.wav is a named pipe that nobody writes: Start, a few ticks that
-  open it, then Exit must end the process at once, and standard error must
-  name the file in exactly one line;
+  open it, one line on standard error that names it; then the chime put in
+  its place is opened by the next tick. On a recorded null sink, Play sounds
+  it, and again after its end, and again once the sound server was killed
+  and restarted; Exit while it plays ends the process at once and cleanly,
+  in each of several tries;
 - a screen smaller than the window (640 x 480, a second X server): the
   window starts at the screen's top-left, its menu bar and Start button on
   the screen;
@@ -15,12 +18,19 @@ import shutil
 import subprocess
 import time
 
-from harness import PROGRAM, WORK, check, click, fail, geometry, key, start, wait_exit, \
-    wait_for_window
+import numpy as np
+import pyatspi
+
+from harness import PROGRAM, PULSE_ENV, WORK, accessible_app, accessible_nodes, \
+    accessible_window, bursts, check, click, fail, geometry, key, start, start_sound_server, \
+    states, stop_sound_server, wait_exit, wait_for_window, wait_until
 
 TITLE = "問題 （Karvel）"
 CLIENT_HEIGHT = 554
 START_BUTTON = (24, 56, 81, 33)
+PLAY_BUTTON = (87, 545)  # the third of the sound strip's nine buttons
+CHIME = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "Zikan.wav")
+RATE = 22050
 
 
 def log_lines():
@@ -39,7 +49,7 @@ def exit_and_time(program, wid):
     return rc, time.monotonic() - began
 
 
-# --- The chime is a named pipe ----------------------------------------------
+# --- The chime: a pipe at Start, put in place, played, and Exit while it plays
 folder = os.path.join(WORK, "program")
 os.makedirs(folder)
 copy = os.path.join(folder, "karvel")
@@ -48,19 +58,78 @@ shutil.copytree(os.path.join(os.path.dirname(PROGRAM), "sound"), os.path.join(fo
 pipe = os.path.join(folder, "Zikan.wav")
 os.mkfifo(pipe)
 
-program = start(program=copy)
-wid = wait_for_window(TITLE)
-x, y, w, h = geometry(wid)
-menu = h - CLIENT_HEIGHT
-click(wid, START_BUTTON[0] + 40, menu + START_BUTTON[1] + 16)
-time.sleep(3.5)  # three ticks or so, each opening the pipe
-check(program.poll() is None, "the program runs on with a pipe for its chime")
-rc, took = exit_and_time(program, wid)
-print(f"Exit took {took:.2f} s", flush=True)
-check(rc == 0 and took < 3, f"Exit ends the program at once ({took:.2f} s, code {rc})")
-named = [line for line in log_lines() if pipe in line]
-check(len(named) == 1 and "not a regular file" in named[0],
-      f"one line on standard error names the pipe: {named}")
+recording = os.path.join(WORK, "sink.raw")
+
+
+def start_hearing():
+    """The sound server, its sink's output recorded onto the end of `recording`."""
+    start_sound_server()
+    subprocess.Popen(["parec", "-d", "karvel_sink.monitor", "--raw", "--format=s16le",
+                      f"--rate={RATE}", "--channels=1"],
+                     env=PULSE_ENV, stdout=open(recording, "ab"))
+
+
+def heard(count, quiet=0.0):
+    """Whether the recording holds `count` bursts, the last with `quiet` seconds after it."""
+    samples = np.fromfile(recording, dtype="<i2")
+    found = bursts(samples, RATE)
+    return len(found) >= count and len(samples) / RATE - sum(found[count - 1]) >= quiet
+
+
+def start_and_wait_for_play(wid, start_first=True):
+    """Start; once a tick has opened the chime, a function that presses the strip's Play."""
+    menu = geometry(wid)[3] - CLIENT_HEIGHT
+    if start_first:
+        click(wid, START_BUTTON[0] + 40, menu + START_BUTTON[1] + 16)
+    window = accessible_window(accessible_app(), TITLE)
+    button = accessible_nodes(window, pyatspi.ROLE_PUSH_BUTTON, "Play")[0]
+    wait_until(lambda: pyatspi.STATE_ENABLED in states(button), "the sound strip comes alive")
+    return lambda: click(wid, PLAY_BUTTON[0], menu + PLAY_BUTTON[1], settle=0)
+
+
+start_hearing()
+try:
+    program = start(program=copy)
+    wid = wait_for_window(TITLE)
+    click(wid, START_BUTTON[0] + 40, geometry(wid)[3] - CLIENT_HEIGHT + START_BUTTON[1] + 16)
+    time.sleep(3.5)  # three ticks or so, each opening the pipe
+    check(program.poll() is None, "the program runs on with a pipe for its chime")
+    named = [line for line in log_lines() if pipe in line]
+    check(len(named) == 1 and "not a regular file" in named[0],
+          f"one line on standard error names the pipe: {named}")
+    os.remove(pipe)
+    shutil.copy(CHIME, pipe)
+    play = start_and_wait_for_play(wid, start_first=False)
+    play()
+    # The chime's silent end (0.35 s) is over too before Play comes again.
+    wait_until(lambda: heard(1, quiet=1.0), "Play sounds the chime", 15)
+    play()
+    wait_until(lambda: heard(2), "Play sounds the chime again after its end", 10)
+    stop_sound_server()
+    start_hearing()
+    deadline = time.monotonic() + 30  # Qt finds the server again within seconds
+    while not heard(3):
+        if time.monotonic() > deadline:
+            fail("Play does not sound the chime once the sound server is back")
+        play()
+        time.sleep(1)
+
+    play()
+    time.sleep(random.uniform(0.2, 1.5))
+    rc, took = exit_and_time(program, wid)
+    check(rc == 0 and took < 3, f"Exit while the chime plays ends the program at once "
+          f"({took:.2f} s, code {rc})")
+    # Exit comes at another moment of the sound in each try.
+    for attempt in range(2, 9):
+        program = start(program=copy)
+        start_and_wait_for_play(wait_for_window(TITLE))()
+        time.sleep(random.uniform(0, 1.5))
+        key("alt+g")
+        key("q")
+        rc = wait_exit(program)
+        check(rc == 0, f"Exit while the chime plays, try {attempt}: code {rc} {log_lines()[-1:]}")
+finally:
+    stop_sound_server()
 
 # --- A screen smaller than the window ----------------------------------------
 def small_screen():

@@ -1,13 +1,14 @@
 #include "widgets/sound/wavefile.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
 #include <system_error>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -214,6 +215,35 @@ std::optional<QByteArray> readRegularFile(const QString &path, QString *why)
 }
 
 } // namespace
+
+FileStamp stampFile(const QString &path)
+{
+    FileStamp stamp;
+#ifdef Q_OS_UNIX
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        stamp.error = errno;
+        return stamp;
+    }
+    stamp.device = quint64(st.st_dev);
+    stamp.inode = quint64(st.st_ino);
+    stamp.mode = quint32(st.st_mode);
+    stamp.size = qint64(st.st_size);
+    stamp.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changed = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+#else
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        stamp.error = ENOENT;
+        return stamp;
+    }
+    stamp.mode = quint32(info.isFile()) | quint32(info.permissions()) << 1;
+    stamp.size = info.size();
+    stamp.modified = info.lastModified().toMSecsSinceEpoch() * 1000000;
+    stamp.changed = info.metadataChangeTime().toMSecsSinceEpoch() * 1000000;
+#endif
+    return stamp;
+}
 
 std::optional<WaveSound> readWaveFile(const QString &path, QString *why)
 {

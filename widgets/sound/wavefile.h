@@ -33,6 +33,24 @@ std::optional<WaveSound> parseWave(QByteArrayView bytes, QString *why = nullptr)
 // sound (no RIFF header)".
 std::optional<WaveSound> readWaveFile(const QString &path, QString *why = nullptr);
 
+// What the file system says of a file, enough to tell whether it has changed
+// since it was last looked at: its identity, size, type and times, or the
+// error that looking at it gave (a missing file has a stamp too).
+struct FileStamp
+{
+    int error = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+    quint32 mode = 0;
+    qint64 size = 0;
+    qint64 modified = 0; // nanoseconds
+    qint64 changed = 0;  // nanoseconds; a new owner or permissions change it
+    bool operator==(const FileStamp &) const = default;
+};
+
+// Looks at the file at `path` without opening it.
+FileStamp stampFile(const QString &path);
+
 // Files above this size are refused rather than read into memory.
 inline constexpr qint64 kMaxWaveBytes = 64 * 1024 * 1024;
 

@@ -9,9 +9,9 @@
 #include <QSet>
 #include <QTimer>
 
-#include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace karvel {
 
@@ -30,15 +30,16 @@ namespace {
 constexpr int kOutputLatencyMs = 40;
 constexpr int kFeedIntervalMs = 10;
 
+// Names the file and the reason on standard error, once for each reason.
 void warnOnce(const QString &path, const QString &why)
 {
-    static QSet<QString> named;
-    if (named.contains(path))
+    static QSet<QString> told;
+    const QString line = path + QLatin1Char(' ') + why;
+    if (told.contains(line))
         return;
-    named.insert(path);
-    qWarning("%s: the sound %s %s and will not play",
-             qUtf8Printable(QCoreApplication::applicationName()), qUtf8Printable(path),
-             qUtf8Printable(why));
+    told.insert(line);
+    qWarning("%s: the sound %s and will not play",
+             qUtf8Printable(QCoreApplication::applicationName()), qUtf8Printable(line));
 }
 
 } // namespace
@@ -55,17 +56,28 @@ WaveOutput::~WaveOutput()
 {
     // A reading thread that is still waiting on its file finds nobody to
     // tell; the program does not wait for it.
-    std::lock_guard lock(m_mailbox->mutex);
-    m_mailbox->player = nullptr;
+    {
+        std::lock_guard lock(m_mailbox->mutex);
+        m_mailbox->player = nullptr;
+    }
+    close();
 }
 
 void WaveOutput::open(const QString &path, Opened opened)
 {
     close();
     const quint64 ticket = ++m_ticket;
-    std::thread([mailbox = m_mailbox, path, ticket, opened = std::move(opened)]() mutable {
+    // A file found unplayable is read again only once it has changed: the
+    // exam opens its sound every second.
+    std::optional<FileStamp> refused;
+    if (path == m_refusedPath)
+        refused = m_refusedStamp;
+    std::thread([mailbox = m_mailbox, path, ticket, refused, opened = std::move(opened)]() mutable {
+        const FileStamp stamp = stampFile(path);
         QString why;
-        std::optional<WaveSound> sound = readWaveFile(path, &why);
+        std::optional<WaveSound> sound;
+        if (stamp != refused)
+            sound = readWaveFile(path, &why);
         std::lock_guard lock(mailbox->mutex);
         if (!mailbox->player)
             return;
@@ -73,14 +85,19 @@ void WaveOutput::open(const QString &path, Opened opened)
         // Delivered on the player's thread; dropped if the player goes first.
         QMetaObject::invokeMethod(
             player,
-            [player, path, ticket, why, sound = std::move(sound), opened = std::move(opened)]() mutable {
+            [player, path, ticket, stamp, why, sound = std::move(sound),
+             opened = std::move(opened)]() mutable {
                 if (ticket != player->m_ticket)
-                    return; // another file was asked for meanwhile
+                    return; // another file was asked for meanwhile, or none
                 if (!sound) {
-                    warnOnce(path, why);
+                    player->m_refusedPath = path;
+                    player->m_refusedStamp = stamp;
+                    if (!why.isEmpty())
+                        warnOnce(path, why);
                     opened(false);
                     return;
                 }
+                player->m_refusedPath.clear();
                 player->m_samples = std::move(sound->samples);
                 player->m_format = sound->format;
                 player->m_position = 0;
@@ -93,18 +110,29 @@ void WaveOutput::open(const QString &path, Opened opened)
 
 void WaveOutput::startOutput()
 {
-    m_feeder->stop();
-    m_stream = nullptr;
-    m_sink.reset();
+    releaseOutput();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull() || m_samples.isEmpty())
         return; // no audio output: the sound stays silent
-    m_sink = std::make_unique<QAudioSink>(device, m_format);
-    m_sink->setBufferSize(m_format.bytesForDuration(kOutputLatencyMs * 1000));
+    auto sink = std::make_unique<QAudioSink>(device, m_format);
+    sink->setBufferSize(m_format.bytesForDuration(kOutputLatencyMs * 1000));
     // Written to as the sound plays; idle, and costing nothing, until then.
-    m_stream = m_sink->start();
-    if (!m_stream)
-        m_sink.reset();
+    m_stream = sink->start();
+    if (m_stream)
+        m_sink = std::move(sink);
+}
+
+// Lets go of the audio output. The feeding stops first: on PulseAudio the
+// sink's destructor runs the event loop, and a feed from there would reach
+// into its half-closed stream. The sink is stopped, which closes its
+// stream, before it is destroyed, and is out of m_sink meanwhile, so that
+// anything that event loop calls here finds no output.
+void WaveOutput::releaseOutput()
+{
+    m_feeder->stop();
+    m_stream = nullptr;
+    if (std::unique_ptr<QAudioSink> sink = std::exchange(m_sink, nullptr))
+        sink->stop();
 }
 
 void WaveOutput::feed()
@@ -157,11 +185,9 @@ void WaveOutput::stop()
 void WaveOutput::close()
 {
     ++m_ticket;
-    m_feeder->stop();
-    m_stream = nullptr;
-    m_sink.reset();
     m_samples.clear();
     m_position = 0;
+    releaseOutput();
 }
 
 } // namespace karvel

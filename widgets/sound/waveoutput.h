@@ -1,11 +1,13 @@
 #pragma once
 
+#include "widgets/sound/wavefile.h"
 #include "widgets/soundstrip.h"
 
 #include <QAudioFormat>
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 class QAudioSink;
 class QIODevice;
@@ -21,8 +23,9 @@ namespace karvel {
 // read, its output stream is opened and left idle: Play then writes the
 // sound's start straight into it, which reaches the speakers within the
 // stream's latency instead of after the stream is set up. A file that
-// cannot be played is named on standard error, once a run; a missing audio
-// server is Qt's to report.
+// cannot be played is named on standard error with the reason, once for
+// each reason; opening it again looks at the file first and reads it only
+// if it has changed since. A missing audio server is Qt's to report.
 class WaveOutput final : public QObject, public SoundBackend
 {
 public:
@@ -38,10 +41,14 @@ public:
 private:
     struct Mailbox;
     void startOutput();
+    void releaseOutput();
     void feed();
 
     std::shared_ptr<Mailbox> m_mailbox;
     quint64 m_ticket = 0;
+    // The last file found unplayable, as it was then.
+    QString m_refusedPath;
+    std::optional<FileStamp> m_refusedStamp;
     QByteArray m_samples;
     QAudioFormat m_format;
     qint64 m_position = 0; // the next byte of m_samples to play
