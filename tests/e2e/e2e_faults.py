@@ -10,13 +10,11 @@
   packages to install, and the exam window still comes and goes as usual."""
 
 import os
-import random
 import shutil
-import subprocess
 import time
 
-from harness import PROGRAM, WORK, check, click, fail, geometry, key, start, wait_exit, \
-    wait_for_window
+from harness import PROGRAM, WORK, check, click, geometry, key, open_menu, start, \
+    start_x_server, wait_exit, wait_for_window, wait_until
 
 TITLE = "問題 （Karvel）"
 CLIENT_HEIGHT = 554
@@ -31,8 +29,7 @@ def log_lines():
 def exit_and_time(program, wid):
     """Exit from the menu; the program's code and the seconds from the key
     that chose Exit to the end of the process."""
-    click(wid, 30, 8)
-    time.sleep(0.3)
+    open_menu(wid, 30)
     began = time.monotonic()
     key("q")
     rc = wait_exit(program, timeout=10)
@@ -53,7 +50,9 @@ wid = wait_for_window(TITLE)
 x, y, w, h = geometry(wid)
 menu = h - CLIENT_HEIGHT
 click(wid, START_BUTTON[0] + 40, menu + START_BUTTON[1] + 16)
-time.sleep(3.5)  # three ticks or so, each opening the pipe
+wait_until(lambda: any(pipe in line for line in log_lines()),
+           "the first tick after Start did not try the pipe")
+time.sleep(2)  # two more ticks, each opening the pipe again
 check(program.poll() is None, "the program runs on with a pipe for its chime")
 rc, took = exit_and_time(program, wid)
 print(f"Exit took {took:.2f} s", flush=True)
@@ -63,30 +62,7 @@ check(len(named) == 1 and "not a regular file" in named[0],
       f"one line on standard error names the pipe: {named}")
 
 # --- A screen smaller than the window ----------------------------------------
-def small_screen():
-    """A second X server with a 640x480 screen: its process and display.
-    The display number is drawn at random rather than taken as the lowest
-    free one: a server in another sandbox of the same machine may hold that
-    number without this one seeing its lock file."""
-    for _ in range(5):
-        number = random.randrange(200, 900)
-        server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "640x480x24", "-dpi", "96",
-                                   "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while server.poll() is None and time.monotonic() < deadline:
-            info = subprocess.run(["xdpyinfo", "-display", f":{number}"], capture_output=True,
-                                  text=True)
-            if info.returncode == 0:
-                if "640x480 pixels" in info.stdout:
-                    return server, f":{number}"
-                break
-            time.sleep(0.05)
-        server.terminate()
-        server.wait()
-    fail("no 640x480 X server could be started")
-
-
-small, display = small_screen()
+small, display = start_x_server("640x480")
 main_display = os.environ["DISPLAY"]
 os.environ["DISPLAY"] = display
 try:
