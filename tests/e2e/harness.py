@@ -65,12 +65,17 @@ def start(extra_env=None, prefix=(), program=PROGRAM):
 
 def windows(title=".*"):
     """Visible windows whose title matches `title` exactly (any title by
-    default)."""
-    result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
-                            capture_output=True, text=True)
-    if result.returncode != 0 and result.stderr.strip():
-        fail(f"xdotool cannot look for windows: {result.stderr.strip()}")
-    return [int(w) for w in result.stdout.split()]
+    default). A search that fails because a window went while it looked
+    (BadWindow) is made again; one that keeps failing ends the test."""
+    deadline = time.monotonic() + 20
+    while True:
+        result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                                capture_output=True, text=True)
+        if result.returncode == 0 or not result.stderr.strip():
+            return [int(w) for w in result.stdout.split()]
+        if time.monotonic() > deadline:
+            fail(f"xdotool cannot look for windows: {result.stderr.strip()}")
+        time.sleep(0.05)
 
 
 def wait_for_window(title, timeout=30.0, program=None):
@@ -108,7 +113,15 @@ def start_x_server(size):
                                    "-nolisten", "tcp", "-noreset", "-displayfd", str(told)],
                                   pass_fds=[told], stderr=subprocess.DEVNULL)
         os.close(told)
-        said = os.read(ready, 16) if select.select([ready], [], [], 60)[0] else b""
+        # It writes the number, then a newline; closing the pipe before the
+        # newline would end the server.
+        said, deadline = b"", time.monotonic() + 60
+        while not said.endswith(b"\n") and time.monotonic() < deadline:
+            if select.select([ready], [], [], 1)[0]:
+                part = os.read(ready, 16)
+                if not part:
+                    break  # it ended without listening
+                said += part
         os.close(ready)
         if said.strip() == str(number).encode():
             return server, f":{number}"
