@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -96,26 +97,55 @@ private slots:
         QCOMPARE(after, before);
     }
 
+    // The keys go where a user's keys go: to the focus. Every page holds a
+    // control that takes it; turning a page moves the focus only when it
+    // was on the page that goes.
     void keyboard()
     {
         auto c = make(40, 10);
+        QList<QLineEdit *> boxes;
+        for (int i = 0; i < 40; ++i) {
+            boxes.append(new QLineEdit(c->page(i)));
+            boxes.back()->show();
+        }
+        c->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(c.get()));
+        auto press = [](Qt::Key key, Qt::KeyboardModifiers mods = {}) {
+            QTest::keyClick(QApplication::focusWidget(), key, mods);
+        };
         c->setFocus();
-        QTest::keyClick(c.get(), Qt::Key_Left);
+        press(Qt::Key_Left);
         QCOMPARE(c->currentIndex(), 39); // wraps
-        QTest::keyClick(c.get(), Qt::Key_Right);
+        press(Qt::Key_Right);
         QCOMPARE(c->currentIndex(), 0);
-        QTest::keyClick(c.get(), Qt::Key_Down);
+        press(Qt::Key_Down);
         QCOMPARE(c->currentIndex(), 10);
-        QTest::keyClick(c.get(), Qt::Key_Up);
+        press(Qt::Key_Up);
         QCOMPARE(c->currentIndex(), 0);
-        QTest::keyClick(c.get(), Qt::Key_Up);
+        press(Qt::Key_Up);
         QCOMPARE(c->currentIndex(), 0);
-        QTest::keyClick(c.get(), Qt::Key_End);
+        press(Qt::Key_End);
         QCOMPARE(c->currentIndex(), 39);
-        QTest::keyClick(c.get(), Qt::Key_Down);
+        press(Qt::Key_Down);
         QCOMPARE(c->currentIndex(), 39);
-        QTest::keyClick(c.get(), Qt::Key_Home);
+        press(Qt::Key_Home);
         QCOMPARE(c->currentIndex(), 0);
+        QCOMPARE(QApplication::focusWidget(), c.get());
+
+        // Ctrl+Tab and the like from a page's control take the focus along.
+        boxes[0]->setFocus();
+        press(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(c->currentIndex(), 1);
+        QCOMPARE(QApplication::focusWidget(), boxes[1]);
+        press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        press(Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(c->currentIndex(), 39);
+        QCOMPARE(QApplication::focusWidget(), boxes[39]);
+        c->setFocus();
+        press(Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(c->currentIndex(), 0);
+        QCOMPARE(QApplication::focusWidget(), c.get());
+
         c->setCurrentIndex(99);
         c->setCurrentIndex(-1);
         QCOMPARE(c->currentIndex(), 0);

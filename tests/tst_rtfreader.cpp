@@ -2,8 +2,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSet>
@@ -423,6 +425,14 @@ void TestRtfReader::fontFallbacks()
     QCOMPARE(resolved(u"Times"_qs), u"Liberation Serif"_qs);
     QCOMPARE(resolved(u"MS Serif"_qs), u"Liberation Serif"_qs);
     QCOMPARE(resolved(u"MS Sans Serif"_qs), u"Liberation Sans"_qs);
+    // The program's own lookup names the installed face as the font
+    // database lists it, so that Qt never searches for a missing one; and
+    // what names no face is in the windows' own.
+    const QStringList installed = QFontDatabase::families();
+    for (const QString &named : {kGothic, kMincho, u"ＭＳ Ｐゴシック"_qs, u"Times"_qs, u"IPAGothic"_qs})
+        QVERIFY2(installed.contains(karvel::installedFace(named)), qPrintable(named));
+    QCOMPARE(QFontInfo(QGuiApplication::font()).family(), u"IPAPGothic"_qs);
+    QCOMPARE(QGuiApplication::font().pointSizeF(), 9.0);
 
     // IPAGothic does not call itself fixed pitch, so measure: every ASCII
     // character is half as wide as an ideographic space or an ideograph.

@@ -4,6 +4,7 @@
 
 #include "widgets/sound/wavefile.h"
 
+#include <QTemporaryFile>
 #include <QtTest>
 
 using namespace karvel;
@@ -61,30 +62,34 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<int>("format");
         QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("rate");
         QTest::addColumn<QByteArray>("samples");
 
         const QByteArray four = QByteArray::fromHex("01020304");
-        QTest::newRow("8-bit") << riff(chunk("fmt ", fmt(1, 1, 8000, 8)) + chunk("data", four))
-                               << int(QAudioFormat::UInt8) << 1 << four;
+        QByteArray second(8000, '\x80');
+        second[7999] = 1;
+        QTest::newRow("8-bit, a second")
+            << riff(chunk("fmt ", fmt(1, 1, 8000, 8)) + chunk("data", second))
+            << int(QAudioFormat::UInt8) << 1 << 8000 << second;
         QTest::newRow("stereo 16-bit")
             << riff(chunk("fmt ", fmt(1, 2, 44100, 16)) + chunk("data", four))
-            << int(QAudioFormat::Int16) << 2 << four;
+            << int(QAudioFormat::Int16) << 2 << 44100 << four;
         QTest::newRow("24-bit, widened")
             << riff(chunk("fmt ", fmt(1, 1, 48000, 24)) + chunk("data", QByteArray::fromHex("010203a0b0c0")))
-            << int(QAudioFormat::Int32) << 1 << QByteArray::fromHex("00010203" "00a0b0c0");
+            << int(QAudioFormat::Int32) << 1 << 48000 << QByteArray::fromHex("00010203" "00a0b0c0");
         QTest::newRow("float") << riff(chunk("fmt ", fmt(3, 1, 48000, 32)) + chunk("data", four))
-                               << int(QAudioFormat::Float) << 1 << four;
+                               << int(QAudioFormat::Float) << 1 << 48000 << four;
         QTest::newRow("extensible 16-bit")
             << riff(chunk("fmt ", extensible(1, 2, 48000, 16)) + chunk("data", four))
-            << int(QAudioFormat::Int16) << 2 << four;
+            << int(QAudioFormat::Int16) << 2 << 48000 << four;
         // Other chunks, one of odd length with its pad byte, are passed over.
         QTest::newRow("odd chunk before the samples")
             << riff(chunk("fmt ", fmt(1, 1, 22050, 16)) + chunk("LIST", "abc") + chunk("data", four))
-            << int(QAudioFormat::Int16) << 1 << four;
+            << int(QAudioFormat::Int16) << 1 << 22050 << four;
         // A recording cut short: what is there, in whole frames.
         QTest::newRow("data cut short")
             << riff(chunk("fmt ", fmt(1, 2, 22050, 16)) + chunk("data", QByteArray::fromHex("0102030405"), 4000))
-            << int(QAudioFormat::Int16) << 2 << four;
+            << int(QAudioFormat::Int16) << 2 << 22050 << four;
     }
 
     void forms()
@@ -92,12 +97,14 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(int, format);
         QFETCH(int, channels);
+        QFETCH(int, rate);
         QFETCH(QByteArray, samples);
         QString why;
         const auto sound = parseWave(file, &why);
         QVERIFY2(sound, qPrintable(why));
         QCOMPARE(int(sound->format.sampleFormat()), format);
         QCOMPARE(sound->format.channelCount(), channels);
+        QCOMPARE(sound->format.sampleRate(), rate);
         QCOMPARE(sound->samples, samples);
         QVERIFY(sound->format.isValid());
     }
@@ -139,6 +146,20 @@ private slots:
         QString why;
         QVERIFY(!parseWave(file, &why));
         QCOMPARE(why, reason);
+    }
+
+    // A file too large for a chime is refused by its size alone, unread.
+    void sizeLimit()
+    {
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        QString why;
+        QVERIFY(file.resize(kMaxWaveBytes)); // sparse: no disk is written
+        QVERIFY(!readWaveFile(file.fileName(), &why));
+        QCOMPARE(why, u"is not a wave sound (no RIFF/WAVE header)"_qs);
+        QVERIFY(file.resize(kMaxWaveBytes + 1));
+        QVERIFY(!readWaveFile(file.fileName(), &why));
+        QCOMPARE(why, u"is too large (67108865 bytes)"_qs);
     }
 };
 

@@ -20,8 +20,8 @@ import wave
 import numpy as np
 import pyatspi
 
-from harness import PROGRAM, PULSE_ENV, WORK, bursts, check, fail, geometry, menu_command, run, \
-    start, start_sound_server, stop_sound_server, wait_exit, wait_for_window
+from harness import PROGRAM, PULSE_ENV, WORK, bursts, check, eventually, fail, geometry, \
+    menu_command, run, start, start_sound_server, stop_sound_server, wait_exit, wait_for_window
 
 TITLE = "問題 （Karvel）"
 CLIENT_HEIGHT = 554
@@ -34,7 +34,7 @@ FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 CHIME = os.path.join(os.path.dirname(__file__), "..", "..", "resources", "Zikan.wav")
 
 
-def accessible_app(timeout=15.0):
+def accessible_app(timeout=30.0):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         for app in pyatspi.Registry.getDesktop(0):
@@ -120,10 +120,9 @@ try:
     score_button = node_at(app, pyatspi.ROLE_PUSH_BUTTON,
                            (cx + SCORE_BUTTON[0], cy + SCORE_BUTTON[1], *SCORE_BUTTON[2:]))
     score_button.queryAction().doAction(0)
-    wait_until = minute_began + math.ceil(time.monotonic() - minute_began + 0.3) + 3 / SPEED
-    if seconds.name != "":
-        time.sleep(0.2)
-    check(seconds.name == "" and enabled(start_button), "Score stops the first countdown")
+    check(eventually(lambda: seconds.name == "" and enabled(start_button)),
+          "Score stops the first countdown")
+    wait_until = minute_began + math.ceil(time.monotonic() - minute_began + 0.1) + 3 / SPEED
     time.sleep(max(0.0, wait_until - time.monotonic()))
     run("xdotool", "click", "1")
     pressed = time.monotonic()

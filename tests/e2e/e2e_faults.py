@@ -22,8 +22,9 @@ import numpy as np
 import pyatspi
 
 from harness import PROGRAM, PULSE_ENV, WORK, accessible_app, accessible_nodes, \
-    accessible_window, bursts, check, click, fail, geometry, key, start, start_sound_server, \
-    states, stop_sound_server, wait_exit, wait_for_window, wait_until
+    accessible_window, bursts, check, click, fail, geometry, key, open_menu, start, \
+    start_sound_server, start_x_server, states, stop_sound_server, wait_exit, wait_for_window, \
+    wait_until
 
 TITLE = "問題 （Karvel）"
 CLIENT_HEIGHT = 554
@@ -41,8 +42,7 @@ def log_lines():
 def exit_and_time(program, wid):
     """Exit from the menu; the program's code and the seconds from the key
     that chose Exit to the end of the process."""
-    click(wid, 30, 8)
-    time.sleep(0.3)
+    open_menu(wid, 30)
     began = time.monotonic()
     key("q")
     rc = wait_exit(program, timeout=10)
@@ -92,7 +92,9 @@ try:
     program = start(program=copy)
     wid = wait_for_window(TITLE)
     click(wid, START_BUTTON[0] + 40, geometry(wid)[3] - CLIENT_HEIGHT + START_BUTTON[1] + 16)
-    time.sleep(3.5)  # three ticks or so, each opening the pipe
+    wait_until(lambda: any(pipe in line for line in log_lines()),
+               "the first tick after Start did not try the pipe")
+    time.sleep(2)  # two more ticks, each opening the pipe again
     check(program.poll() is None, "the program runs on with a pipe for its chime")
     named = [line for line in log_lines() if pipe in line]
     check(len(named) == 1 and "not a regular file" in named[0],
@@ -122,9 +124,10 @@ try:
     # Exit comes at another moment of the sound in each try.
     for attempt in range(2, 9):
         program = start(program=copy)
-        start_and_wait_for_play(wait_for_window(TITLE))()
+        wid = wait_for_window(TITLE)
+        start_and_wait_for_play(wid)()
         time.sleep(random.uniform(0, 1.5))
-        key("alt+g")
+        open_menu(wid, 30)
         key("q")
         rc = wait_exit(program)
         check(rc == 0, f"Exit while the chime plays, try {attempt}: code {rc} {log_lines()[-1:]}")
@@ -132,30 +135,7 @@ finally:
     stop_sound_server()
 
 # --- A screen smaller than the window ----------------------------------------
-def small_screen():
-    """A second X server with a 640x480 screen: its process and display.
-    The display number is drawn at random rather than taken as the lowest
-    free one: a server in another sandbox of the same machine may hold that
-    number without this one seeing its lock file."""
-    for _ in range(5):
-        number = random.randrange(200, 900)
-        server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "640x480x24", "-dpi", "96",
-                                   "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while server.poll() is None and time.monotonic() < deadline:
-            info = subprocess.run(["xdpyinfo", "-display", f":{number}"], capture_output=True,
-                                  text=True)
-            if info.returncode == 0:
-                if "640x480 pixels" in info.stdout:
-                    return server, f":{number}"
-                break
-            time.sleep(0.05)
-        server.terminate()
-        server.wait()
-    fail("no 640x480 X server could be started")
-
-
-small, display = small_screen()
+small, display = start_x_server("640x480")
 main_display = os.environ["DISPLAY"]
 os.environ["DISPLAY"] = display
 try:

@@ -349,7 +349,7 @@ if not help_menu:
     fail("no menu ヘルプ(H) in the menu bar")
 hx, _, hw, _ = extents(help_menu[0])
 menu_command(wid, hx - geometry(wid)[0] + hw // 2, "a")
-about = wait_for_window(ABOUT, 5.0)
+about = wait_for_window(ABOUT)
 wait_painted(about)
 x, y, w, h = geometry(about)
 check((w, h) == INFO_CLIENT, f"the About window is {w}x{h}")

@@ -64,7 +64,7 @@ try:
         return [l for l in accessible_nodes(exam, pyatspi.ROLE_LABEL) if l.name == text]
 
     do_action(buttons["スタート"], "Press")
-    shown = eventually(lambda: labels("1:00"), 5.0)
+    shown = eventually(lambda: labels("1:00"))
     check(len(shown) == 1, "Start shows 1:00")
     if keep:
         os.makedirs(keep, exist_ok=True)
@@ -76,7 +76,7 @@ try:
 
     remaining = shown[0]
     do_action(buttons["得\u3000点"], "Press")
-    check(eventually(lambda: remaining.name == "", 5.0) and not labels("1:00"),
+    check(eventually(lambda: remaining.name == "") and not labels("1:00"),
           "Score empties the remaining time")
 
     # Another window is another toplevel with the same app id.

@@ -1,8 +1,15 @@
 """What the end-to-end tests share: start the built program in the X server
 that tests/e2e/run.sh started, find its windows, click and type with real
-input (xdotool), take screenshots (ImageMagick) and read pixels."""
+input (xdotool), take screenshots (ImageMagick) and read pixels.
+
+Every wait is for a condition, with a deadline long enough for a busy
+two-core machine (they cost nothing when things go well), and a wait that
+gives up says what it waited for, the machine's load and, where the program
+is gone, what it said."""
 
 import os
+import random
+import select
 import subprocess
 import sys
 import time
@@ -14,6 +21,19 @@ WORK = os.environ["KARVEL_WORK"]
 def fail(message):
     print("FAIL:", message, flush=True)
     sys.exit(1)
+
+
+def load():
+    return "load %.1f %.1f %.1f" % os.getloadavg()
+
+
+def program_said(lines=15):
+    """The end of the program's output, for a failure message."""
+    try:
+        with open(os.path.join(WORK, "karvel.log"), errors="replace") as log:
+            return "".join(log.readlines()[-lines:]).rstrip() or "nothing"
+    except OSError:
+        return "nothing"
 
 
 def check(condition, message):
@@ -29,29 +49,85 @@ def run(*args, check_rc=True):
     return result.stdout
 
 
+started = None  # the process start() started last
+
+
 def start(extra_env=None, prefix=(), program=PROGRAM):
     """Starts the program (or a copy of it elsewhere), its output in
     WORK/karvel.log."""
+    global started
     env = dict(os.environ)
     env.update(extra_env or {})
     log = open(os.path.join(WORK, "karvel.log"), "w")
-    return subprocess.Popen([*prefix, program], env=env, stdout=log, stderr=subprocess.STDOUT)
+    started = subprocess.Popen([*prefix, program], env=env, stdout=log, stderr=subprocess.STDOUT)
+    return started
 
 
-def windows(title):
-    """Visible windows whose title matches `title` exactly."""
-    out = run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$", check_rc=False)
-    return [int(w) for w in out.split()]
+def windows(title=".*"):
+    """Visible windows whose title matches `title` exactly (any title by
+    default). A search that fails because a window went while it looked
+    (BadWindow) is made again; one that keeps failing ends the test."""
+    deadline = time.monotonic() + 20
+    while True:
+        result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                                capture_output=True, text=True)
+        if result.returncode == 0 or not result.stderr.strip():
+            return [int(w) for w in result.stdout.split()]
+        if time.monotonic() > deadline:
+            fail(f"xdotool cannot look for windows: {result.stderr.strip()}")
+        time.sleep(0.05)
 
 
-def wait_for_window(title, timeout=15.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
+def wait_for_window(title, timeout=30.0, program=None):
+    """The first visible window titled `title`, once there is one; gives up
+    at once if the program (by default the one start() started last) ends
+    meanwhile."""
+    program = program or started
+    began = time.monotonic()
+    while True:
         found = windows(title)
         if found:
             return found[0]
+        if program is not None and program.poll() is not None:
+            fail(f"the program ended with code {program.returncode} before a window titled "
+                 f"{title!r} appeared; it said: {program_said()}")
+        waited = time.monotonic() - began
+        if waited > timeout:
+            fail(f"no window titled {title!r} within {waited:.1f} s ({load()}); "
+                 f"the program said: {program_said()}")
         time.sleep(0.05)
-    fail(f"no window titled {title!r} within {timeout} s")
+
+
+def start_x_server(size):
+    """A further X server (Xvfb, 96 dpi, `size` as "640x480"): its process
+    and its display. The number is drawn at random rather than taken as the
+    lowest free one, which a server elsewhere on this machine may hold
+    unseen; and the server itself says when it listens (-displayfd), so that
+    another server answering at that number is never taken for it. It does
+    not reset when its last client leaves (-noreset), which would refuse a
+    client connecting meanwhile."""
+    for _ in range(5):
+        number = random.randrange(200, 900)
+        ready, told = os.pipe()
+        server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{size}x24", "-dpi", "96",
+                                   "-nolisten", "tcp", "-noreset", "-displayfd", str(told)],
+                                  pass_fds=[told], stderr=subprocess.DEVNULL)
+        os.close(told)
+        # It writes the number, then a newline; closing the pipe before the
+        # newline would end the server.
+        said, deadline = b"", time.monotonic() + 60
+        while not said.endswith(b"\n") and time.monotonic() < deadline:
+            if select.select([ready], [], [], 1)[0]:
+                part = os.read(ready, 16)
+                if not part:
+                    break  # it ended without listening
+                said += part
+        os.close(ready)
+        if said.strip() == str(number).encode():
+            return server, f":{number}"
+        server.terminate()
+        server.wait()
+    fail(f"no {size} X server could be started ({load()})")
 
 
 def geometry(wid):
@@ -61,9 +137,10 @@ def geometry(wid):
     return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
 
-def click(wid, x, y, settle=0.15):
+def click(wid, x, y, settle=0.0):
     """A real left click at (x, y) of the window's client area, the window
-    raised first (with no window manager, windows overlap freely)."""
+    raised first (with no window manager, windows overlap freely). What the
+    click does is for the caller to wait for."""
     run("xdotool", "windowraise", str(wid))
     run("xdotool", "mousemove", "--window", str(wid), str(x), str(y), "click", "1")
     time.sleep(settle)
@@ -71,7 +148,6 @@ def click(wid, x, y, settle=0.15):
 
 def key(*keys):
     run("xdotool", "key", *keys)
-    time.sleep(0.15)
 
 
 def screenshot(name):
@@ -102,12 +178,19 @@ class Picture:
         return sum(1 for x in range(x0, x1) for y in range(y0, y1) if predicate(self.at(x, y)))
 
 
-def wait_exit(process, timeout=10.0):
+def wait_exit(process, timeout=30.0):
     try:
         return process.wait(timeout)
     except subprocess.TimeoutExpired:
         process.kill()
-        fail(f"the program did not end within {timeout} s")
+        fail(f"the program did not end within {timeout} s ({load()})")
+
+
+def open_menu(wid, menu_x):
+    """Opens a menu of the bar by a click, and waits for its popup."""
+    before = set(windows())
+    click(wid, menu_x, 8)
+    wait_until(lambda: set(windows()) - before, f"no menu opened on a click at {menu_x},8")
 
 
 # --- A private sound server ----------------------------------------------
@@ -163,8 +246,7 @@ def bursts(samples, rate):
 
 def menu_command(wid, menu_x, key_name):
     """Opens a menu of the bar by a click and chooses a command by its access key."""
-    click(wid, menu_x, 8)
-    time.sleep(0.3)
+    open_menu(wid, menu_x)
     key(key_name)
 
 
@@ -203,7 +285,7 @@ def client_origin(wid, client_height):
 
 # --- The accessibility bus (AT-SPI through pyatspi) ------------------------
 
-def accessible_app(name="karvel", timeout=10.0):
+def accessible_app(name="karvel", timeout=30.0):
     """The program's node on the accessibility bus, once it has appeared."""
     import pyatspi
     desktop = pyatspi.Registry.getDesktop(0)
@@ -213,7 +295,7 @@ def accessible_app(name="karvel", timeout=10.0):
             if app is not None and app.name == name:
                 return app
         time.sleep(0.05)
-    fail(f"{name!r} did not appear on the accessibility bus within {timeout} s")
+    fail(f"{name!r} did not appear on the accessibility bus within {timeout} s ({load()})")
 
 
 def accessible_nodes(root, role=None, name=None):
@@ -231,7 +313,7 @@ def accessible_nodes(root, role=None, name=None):
     return found
 
 
-def accessible_window(app, title, timeout=10.0):
+def accessible_window(app, title, timeout=30.0):
     """The top-level node of the program's window titled `title`."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -239,7 +321,7 @@ def accessible_window(app, title, timeout=10.0):
             if window is not None and window.name == title:
                 return window
         time.sleep(0.05)
-    fail(f"no window titled {title!r} on the accessibility bus within {timeout} s")
+    fail(f"no window titled {title!r} on the accessibility bus within {timeout} s ({load()})")
 
 
 def states(node):
@@ -273,7 +355,7 @@ def press_menu_item(window, caption):
     do_action(items[0], "Press")
 
 
-def wait_until(condition, message, timeout=5.0):
+def wait_until(condition, message, timeout=20.0):
     """Polls `condition` until it holds; fails with `message` if it never does."""
     deadline = time.monotonic() + timeout
     while True:
@@ -281,11 +363,11 @@ def wait_until(condition, message, timeout=5.0):
         if value:
             return value
         if time.monotonic() >= deadline:
-            fail(message)
+            fail(f"{message} (waited {timeout} s, {load()})")
         time.sleep(0.05)
 
 
-def eventually(condition, timeout=2.0):
+def eventually(condition, timeout=10.0):
     """Polls `condition` until it gives a true value or the time is up, and
     returns its last value; for states that settle a moment after an input."""
     deadline = time.monotonic() + timeout
@@ -296,7 +378,7 @@ def eventually(condition, timeout=2.0):
         time.sleep(0.05)
 
 
-def wait_painted(wid, timeout=10.0):
+def wait_painted(wid, timeout=30.0):
     """Waits until the window is drawn on the screen: a window is found as
     soon as it is mapped, and stays black there until the program paints it."""
     def painted():
@@ -309,4 +391,4 @@ def wait_painted(wid, timeout=10.0):
         return black < len(points) // 4
 
     if not eventually(painted, timeout):
-        fail(f"window {wid} was not painted within {timeout} s")
+        fail(f"window {wid} was not painted within {timeout} s ({load()})")
