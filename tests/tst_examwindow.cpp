@@ -30,6 +30,30 @@ QString u(const char16_t *s)
     return QString::fromUtf16(s);
 }
 
+// What `probe` says when `widget` first gets an event of `type`.
+class EventWatch : public QObject
+{
+public:
+    EventWatch(QWidget *widget, QEvent::Type type, std::function<bool()> probe)
+        : m_type(type), m_probe(std::move(probe))
+    {
+        widget->installEventFilter(this);
+    }
+    QList<bool> seen;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type && seen.isEmpty())
+            seen.append(m_probe());
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<bool()> m_probe;
+};
+
 } // namespace
 
 class TestExamWindow : public QObject
@@ -74,18 +98,25 @@ private slots:
     void cleanup() { w.reset(); }
 
     // The pages behind the other thirty-nine answer tabs are made right
-    // after the first paint, and then hold what the first page holds.
+    // after the first paint (not before it, not as the window is shown),
+    // and then hold what the first page holds; a page on the screen as it
+    // is made shows its boxes.
     void answerPagesComeAfterTheFirstPaint()
     {
         ExamWindow fresh(&m_clock);
         auto boxes = [&] { return fresh.findChildren<QCheckBox *>().size(); };
         QVERIFY(!fresh.answerPagesBuilt());
         QCOMPARE(boxes(), 4);
+        fresh.answerTabs()->setCurrentIndex(9);
+        EventWatch firstPaint(fresh.centralWidget(), QEvent::Paint,
+                              [&] { return fresh.answerPagesBuilt(); });
         fresh.show();
         QVERIFY(QTest::qWaitForWindowExposed(&fresh));
         QTRY_VERIFY(fresh.answerPagesBuilt());
+        QCOMPARE(firstPaint.seen, QList<bool>{false});
         QCOMPARE(boxes(), 160);
         QCOMPARE(fresh.findChildren<QGroupBox *>().size(), 40);
+        QVERIFY(fresh.box(10, 2)->isVisible());
         // Turning to a page shows its frame and boxes, its mark still hidden.
         fresh.answerTabs()->setCurrentIndex(24);
         QVERIFY(fresh.box(25, 3)->isVisible());
