@@ -566,6 +566,20 @@ private slots:
         QVERIFY(!m_sound.contains(QStringLiteral("play")));
     }
 
+    // A laptop asleep through the end of the hour: the first tick after it
+    // wakes shows "0:00", stops the clock and chimes once.
+    void asleepThroughTheEnd()
+    {
+        w->start();
+        m_clock.advance(1000);
+        w->tick();
+        m_clock.advance(2 * 3600000);
+        w->tick();
+        QCOMPARE(find<QLabel>(u(u"lbl秒"))->text(), QStringLiteral("0:00"));
+        QVERIFY(!w->timerActive());
+        QCOMPARE(m_sound.count(QStringLiteral("play")), 1);
+    }
+
     void closingTheWindowStopsTheCountdown()
     {
         w->start();
