@@ -108,7 +108,7 @@ private slots:
         QVERIFY(!fresh.answerPagesBuilt());
         QCOMPARE(boxes(), 4);
         fresh.answerTabs()->setCurrentIndex(9);
-        EventWatch firstPaint(fresh.centralWidget(), QEvent::Paint,
+        EventWatch firstPaint(fresh.client(), QEvent::Paint,
                               [&] { return fresh.answerPagesBuilt(); });
         fresh.show();
         QVERIFY(QTest::qWaitForWindowExposed(&fresh));
@@ -126,8 +126,11 @@ private slots:
     void windowFrame()
     {
         QCOMPARE(w->windowTitle(), u(u"問題 （Karvel）"));
-        QCOMPARE(w->centralWidget()->size(), QSize(792, 554));
-        QCOMPARE(w->centralWidget()->geometry().top(), w->menuBar()->height());
+        // On a screen large enough, the client area right under the menu bar
+        // and the window no larger: nothing scrolls.
+        QCOMPARE(w->client()->size(), QSize(792, 554));
+        QCOMPARE(w->client()->mapTo(w.get(), QPoint()), QPoint(0, w->menuBar()->height()));
+        QCOMPARE(w->size(), QSize(792, 554 + w->menuBar()->height()));
         const QList<QAction *> bar = w->menuBar()->actions();
         QCOMPARE(bar.size(), 2);
         QCOMPARE(bar[0]->text(), u(u"ゲーム(&G)"));
@@ -170,7 +173,7 @@ private slots:
         QFETCH(QColor, background);
         QWidget *c = find(name);
         QVERIFY(c);
-        QCOMPARE(c->parentWidget(), w->centralWidget());
+        QCOMPARE(c->parentWidget(), w->client());
         QCOMPARE(c->geometry(), geometry);
         // The face the layout names, as this system shows it.
         QCOMPARE(c->font().family(), installedFace(u(u"ＭＳ ゴシック")));
@@ -195,7 +198,7 @@ private slots:
         auto *seconds = find<QLabel>(u(u"lbl秒"));
         auto *label2 = find<QLabel>(u(u"Label2"));
         auto *score = find<QLabel>(u(u"lbl得点"));
-        const QObjectList order = w->centralWidget()->children();
+        const QObjectList order = w->client()->children();
         QVERIFY(order.indexOf(seconds) > order.indexOf(label1));
         QVERIFY(order.indexOf(score) > order.indexOf(label2));
         QCOMPARE(label1->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
@@ -391,7 +394,7 @@ private slots:
             const QString digits = QString::number(s);
             QCOMPARE(score->text(), digits);
 
-            const QImage drawn = w->centralWidget()->grab(area).toImage();
+            const QImage drawn = w->client()->grab(area).toImage();
             const int split = score->geometry().right() + 1 - area.left();
             const int inWindow = lowestInk(drawn, split, drawn.width()) - lowestInk(drawn, 0, split);
             line.setText(digits + u(u"点"));

@@ -3,9 +3,9 @@
 - its Zikan.wav is a named pipe that nobody writes: Start, a few ticks that
   open it, then Exit must end the process at once, and standard error must
   name the file in exactly one line;
-- a screen smaller than the window (640 x 480, a second X server): the
-  window starts at the screen's top-left, its menu bar and Start button on
-  the screen;
+- screens smaller than the window (640 x 480, and 1366 x 768 at scale 1.5;
+  a second X server): the window fits the screen, and the answer boxes that
+  lie below its edge are brought up with the mouse wheel, ticked and scored;
 - no font that covers Japanese: one line on standard error names the Debian
   packages to install, and the exam window still comes and goes as usual."""
 
@@ -15,7 +15,10 @@ import shutil
 import subprocess
 import time
 
-from harness import PROGRAM, WORK, check, click, fail, geometry, key, start, wait_exit, \
+import pyatspi
+
+from harness import PROGRAM, WORK, accessible_app, accessible_nodes, accessible_window, check, \
+    click, do_action, eventually, extents, fail, geometry, key, run, start, states, wait_exit, \
     wait_for_window
 
 TITLE = "問題 （Karvel）"
@@ -62,47 +65,105 @@ named = [line for line in log_lines() if pipe in line]
 check(len(named) == 1 and "not a regular file" in named[0],
       f"one line on standard error names the pipe: {named}")
 
-# --- A screen smaller than the window ----------------------------------------
-def small_screen():
-    """A second X server with a 640x480 screen: its process and display.
-    The display number is drawn at random rather than taken as the lowest
-    free one: a server in another sandbox of the same machine may hold that
-    number without this one seeing its lock file."""
+# --- Screens smaller than the window ------------------------------------------
+def small_screen(size):
+    """A second X server with a screen of `size` ("640x480"): its process and
+    display. The display number is drawn at random rather than taken as the
+    lowest free one: a server in another sandbox of the same machine may hold
+    that number without this one seeing its lock file."""
     for _ in range(5):
         number = random.randrange(200, 900)
-        server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "640x480x24", "-dpi", "96",
+        server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{size}x24", "-dpi", "96",
                                    "-nolisten", "tcp"], stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 10
         while server.poll() is None and time.monotonic() < deadline:
             info = subprocess.run(["xdpyinfo", "-display", f":{number}"], capture_output=True,
                                   text=True)
             if info.returncode == 0:
-                if "640x480 pixels" in info.stdout:
+                if f"{size} pixels" in info.stdout:
                     return server, f":{number}"
                 break
             time.sleep(0.05)
         server.terminate()
         server.wait()
-    fail("no 640x480 X server could be started")
+    fail(f"no {size} X server could be started")
 
 
-small, display = small_screen()
-main_display = os.environ["DISPLAY"]
-os.environ["DISPLAY"] = display
-try:
-    program = start()
-    wid = wait_for_window(TITLE)
+def on_screen(box, width, height):
+    x, y, w, h = box
+    return x >= 0 and y >= 0 and x + w <= width and y + h <= height
+
+
+def reach_and_tick(wid, width, height):
+    """Through the window scrolled by the mouse wheel, ticks the right box
+    of question 1, then on the tab of question 40 its right box, and scores:
+    5 points. The boxes are found, and seen on the screen, through the
+    accessibility bus."""
+    exam = accessible_window(accessible_app(), TITLE)
+    tab_list = [n for n in accessible_nodes(exam, pyatspi.ROLE_PAGE_TAB_LIST) if n.childCount == 40][0]
+    pages = list(tab_list.parent)[:40]
+    boxes = {n: accessible_nodes(pages[n - 1], pyatspi.ROLE_CHECK_BOX) for n in (1, 40)}
     x, y, w, h = geometry(wid)
-    check((x, y) == (0, 0), f"on a 640x480 screen the {w}x{h} window starts at ({x},{y})")
-    menu = h - CLIENT_HEIGHT
-    check(menu > 0 and y + menu + START_BUTTON[1] + START_BUTTON[3] <= 480,
-          "its menu bar and Start button are on the screen")
-    rc, _ = exit_and_time(program, wid)
-    check(rc == 0, "and Exit from its menu ends it")
-finally:
-    os.environ["DISPLAY"] = main_display
-    small.terminate()
-    small.wait()
+    # The bus may give places in the unscaled pixels of the program.
+    scale = w / extents(exam)[2]
+
+    def on_screen_now(node):
+        return [round(v * scale) for v in extents(node)]
+
+    first = boxes[1][2]  # ③ of 1A-問1
+    check(not on_screen(on_screen_now(first), width, height),
+          f"at opening the answer boxes lie below the screen's edge ({on_screen_now(first)})")
+
+    def bring_up(node):
+        """Turns the mouse wheel over the window's left column, down or
+        right, until `node` is on the screen."""
+        for _ in range(40):
+            nx, ny, nw, nh = on_screen_now(node)
+            if on_screen((nx, ny, nw, nh), width, height):
+                return True
+            wheel = "5" if ny + nh > height else "7"
+            run("xdotool", "mousemove", str(x + w // 20), str(y + h - 40), "click", wheel)
+            time.sleep(0.05)
+        return False
+
+    def click_on(node):
+        nx, ny, _, nh = on_screen_now(node)
+        run("xdotool", "mousemove", str(nx + nh // 2), str(ny + nh // 2), "click", "1")
+
+    check(bring_up(first), f"the mouse wheel brings them up ({on_screen_now(first)})")
+    click_on(first)
+    check(eventually(lambda: pyatspi.STATE_CHECKED in states(first)), "a click ticks ③ of question 1")
+    tab = list(tab_list)[39]
+    check(bring_up(tab), f"and the tab of question 40 ({on_screen_now(tab)})")
+    click_on(tab)
+    check(eventually(lambda: pyatspi.STATE_SELECTED in states(tab)), "a click chooses it")
+    check(bring_up(boxes[40][0]), "its box ① is brought up")
+    click_on(boxes[40][0])
+    check(eventually(lambda: pyatspi.STATE_CHECKED in states(boxes[40][0])), "and ticked")
+    score = [b for b in accessible_nodes(exam, pyatspi.ROLE_PUSH_BUTTON) if b.name == "得\u3000点"]
+    do_action(score[0], "Press")
+    check(eventually(lambda: "5" in [l.name for l in accessible_nodes(exam, pyatspi.ROLE_LABEL)]),
+          "Score gives the 5 points of the two answers")
+
+
+main_display = os.environ["DISPLAY"]
+for size, scale in (("640x480", "1"), ("1366x768", "1.5")):
+    width, height = map(int, size.split("x"))
+    small, display = small_screen(size)
+    os.environ["DISPLAY"] = display
+    try:
+        program = start(extra_env={"QT_SCALE_FACTOR": scale})
+        wid = wait_for_window(TITLE)
+        x, y, w, h = geometry(wid)
+        check(on_screen((x, y, w, h), width, height),
+              f"on a {size} screen at scale {scale} the {w}x{h} window at ({x},{y}) fits it")
+        reach_and_tick(wid, width, height)
+        rc, _ = exit_and_time(program, wid)
+        check(rc == 0, "and Exit from its menu ends it")
+    finally:
+        os.environ["DISPLAY"] = main_display
+        small.terminate()
+        small.wait()
 
 # --- No font covers Japanese --------------------------------------------------
 fonts = os.path.join(WORK, "fonts.conf")
