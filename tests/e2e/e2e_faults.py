@@ -95,51 +95,36 @@ def on_screen(box, width, height):
 
 
 def reach_and_tick(wid, width, height):
-    """Through the window scrolled by the mouse wheel, ticks the right box
-    of question 1, then on the tab of question 40 its right box, and scores:
-    5 points. The boxes are found, and seen on the screen, through the
-    accessibility bus."""
+    """Box ③ of question 1, the tab of question 40 and its box ①: for each,
+    the mouse wheel over the window's left column (down, or right) until it
+    is on the screen, then a click; Score then gives their 5 points. Their
+    places are read on the accessibility bus."""
     exam = accessible_window(accessible_app(), TITLE)
-    tab_list = [n for n in accessible_nodes(exam, pyatspi.ROLE_PAGE_TAB_LIST) if n.childCount == 40][0]
-    pages = list(tab_list.parent)[:40]
-    boxes = {n: accessible_nodes(pages[n - 1], pyatspi.ROLE_CHECK_BOX) for n in (1, 40)}
+    tabs = [n for n in accessible_nodes(exam, pyatspi.ROLE_PAGE_TAB_LIST) if n.childCount == 40][0]
+    pages = list(tabs.parent)
+    first = accessible_nodes(pages[0], pyatspi.ROLE_CHECK_BOX)[2]
+    last = accessible_nodes(pages[39], pyatspi.ROLE_CHECK_BOX)[0]
     x, y, w, h = geometry(wid)
-    # The bus may give places in the unscaled pixels of the program.
-    scale = w / extents(exam)[2]
+    scale = w / extents(exam)[2]  # the bus may give the program's unscaled pixels
 
-    def on_screen_now(node):
+    def place(node):
         return [round(v * scale) for v in extents(node)]
 
-    first = boxes[1][2]  # ③ of 1A-問1
-    check(not on_screen(on_screen_now(first), width, height),
-          f"at opening the answer boxes lie below the screen's edge ({on_screen_now(first)})")
-
-    def bring_up(node):
-        """Turns the mouse wheel over the window's left column, down or
-        right, until `node` is on the screen."""
+    check(not on_screen(place(first), width, height),
+          f"at opening the answer boxes lie below the screen's edge ({place(first)})")
+    for name, node, state in (("box ③ of question 1", first, pyatspi.STATE_CHECKED),
+                              ("the tab of question 40", list(tabs)[39], pyatspi.STATE_SELECTED),
+                              ("its box ①", last, pyatspi.STATE_CHECKED)):
         for _ in range(40):
-            nx, ny, nw, nh = on_screen_now(node)
+            nx, ny, nw, nh = place(node)
             if on_screen((nx, ny, nw, nh), width, height):
-                return True
+                break
             wheel = "5" if ny + nh > height else "7"
             run("xdotool", "mousemove", str(x + w // 20), str(y + h - 40), "click", wheel)
             time.sleep(0.05)
-        return False
-
-    def click_on(node):
-        nx, ny, _, nh = on_screen_now(node)
         run("xdotool", "mousemove", str(nx + nh // 2), str(ny + nh // 2), "click", "1")
-
-    check(bring_up(first), f"the mouse wheel brings them up ({on_screen_now(first)})")
-    click_on(first)
-    check(eventually(lambda: pyatspi.STATE_CHECKED in states(first)), "a click ticks ③ of question 1")
-    tab = list(tab_list)[39]
-    check(bring_up(tab), f"and the tab of question 40 ({on_screen_now(tab)})")
-    click_on(tab)
-    check(eventually(lambda: pyatspi.STATE_SELECTED in states(tab)), "a click chooses it")
-    check(bring_up(boxes[40][0]), "its box ① is brought up")
-    click_on(boxes[40][0])
-    check(eventually(lambda: pyatspi.STATE_CHECKED in states(boxes[40][0])), "and ticked")
+        check(eventually(lambda: state in states(node)),
+              f"{name}, brought up by the wheel to {(nx, ny)}, takes a click")
     score = [b for b in accessible_nodes(exam, pyatspi.ROLE_PUSH_BUTTON) if b.name == "得\u3000点"]
     do_action(score[0], "Press")
     check(eventually(lambda: "5" in [l.name for l in accessible_nodes(exam, pyatspi.ROLE_LABEL)]),
