@@ -1,8 +1,24 @@
 #include "countdown.h"
 
 #include <algorithm>
+#include <chrono>
+
+#include <time.h>
 
 namespace karvel {
+
+qint64 SystemClock::monotonicMs() const
+{
+#ifdef CLOCK_BOOTTIME
+    timespec now{};
+    if (clock_gettime(CLOCK_BOOTTIME, &now) == 0)
+        return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+#endif
+    // Where there is no boot clock, the standard steady clock: it may stop
+    // while the machine sleeps.
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 void Countdown::start()
 {

@@ -18,6 +18,10 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWindow>
 
 namespace karvel {
 
@@ -92,8 +96,16 @@ ExamWindow::~ExamWindow() = default;
 void ExamWindow::build()
 {
     buildMenus();
-    m_client = new ClientArea(this);
-    setCentralWidget(m_client);
+    // The client area scrolls where the screen is too small for it; where
+    // it fits, it fills the window as the window's own client area would.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("clientScroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_scroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_client = new ClientArea(m_scroll);
+    m_scroll->setWidget(m_client);
+    setCentralWidget(m_scroll);
 
     for (const L::ControlSpec &c : L::kControls) {
         QWidget *w = nullptr;
@@ -157,8 +169,63 @@ void ExamWindow::build()
     buildAnswerTabs();
     applyFocusOrder();
 
-    // The client area is fixed; the window is as large as it and the menu bar.
-    setFixedSize(L::kClientWidth, L::kClientHeight + menuBar()->sizeHint().height());
+    fitToScreen();
+}
+
+QSize ExamWindow::fittedSize(QSize full, QSize room, int bar)
+{
+    bool tall = full.height() > room.height();
+    bool wide = full.width() > room.width();
+    // A scroll bar along one edge takes room from the other way.
+    if (tall && !wide)
+        wide = full.width() + bar > room.width();
+    if (wide && !tall)
+        tall = full.height() + bar > room.height();
+    return (full + QSize(tall ? bar : 0, wide ? bar : 0)).boundedTo(room);
+}
+
+void ExamWindow::fitToScreen()
+{
+    // The window is as large as the client area and the menu bar, and fixed,
+    // unless the free area of its screen (less the frame, once the window
+    // manager has put one round it) is smaller.
+    const QSize full(L::kClientWidth, L::kClientHeight + menuBar()->sizeHint().height());
+    QScreen *now = screen();
+    if (!now) {
+        setFixedSize(full);
+        return;
+    }
+    if (now != m_screen) {
+        if (m_screen)
+            disconnect(m_screen, nullptr, this, nullptr);
+        m_screen = now;
+        connect(now, &QScreen::availableGeometryChanged, this, &ExamWindow::fitToScreen);
+    }
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize room = now->availableGeometry().size().shrunkBy(frame);
+    const QSize size = fittedSize(full, room, m_scroll->verticalScrollBar()->sizeHint().width());
+    // Scroll bars only where the client area does not fit: not for a
+    // fraction of a pixel lost to rounding at a fractional scale.
+    m_scroll->setVerticalScrollBarPolicy(size.height() < full.height() ? Qt::ScrollBarAsNeeded
+                                                                       : Qt::ScrollBarAlwaysOff);
+    m_scroll->setHorizontalScrollBarPolicy(size.width() < full.width() ? Qt::ScrollBarAsNeeded
+                                                                       : Qt::ScrollBarAlwaysOff);
+    setFixedSize(size);
+}
+
+void ExamWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (QWindow *w = windowHandle())
+        connect(w, &QWindow::screenChanged, this, &ExamWindow::fitToScreen, Qt::UniqueConnection);
+    fitToScreen();
+}
+
+void ExamWindow::moveEvent(QMoveEvent *event)
+{
+    // The frame's size is known once the window manager has framed it.
+    QMainWindow::moveEvent(event);
+    fitToScreen();
 }
 
 void ExamWindow::buildMenus()

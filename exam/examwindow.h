@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <QTimer>
 
 #include <array>
@@ -14,6 +15,8 @@
 class QCheckBox;
 class QLabel;
 class QPushButton;
+class QScreen;
+class QScrollArea;
 
 namespace karvel {
 
@@ -52,6 +55,14 @@ public:
     // Plays the file the sound strip has open, from its start.
     void PlaySound(const QString &path);
 
+    // The client area: the controls, at their places under the menu bar.
+    QWidget *client() const { return m_client; }
+    // The window's size in a free area of the screen `room` wide and high:
+    // `full` (the client area and the menu bar) where that fits, otherwise
+    // no larger than `room`, with space for the scroll bars (`bar` thick)
+    // through which the client area is then seen.
+    static QSize fittedSize(QSize full, QSize room, int bar);
+
     // The handlers.
     void start();
     void tick();
@@ -66,6 +77,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void build();
@@ -75,6 +88,7 @@ private:
     void buildAnswerPage(int question);
     void buildAnswerPages();
     void applyFocusOrder();
+    void fitToScreen();
     void setScoreText(const QString &text);
     Sheet sheet();
 
@@ -84,6 +98,8 @@ private:
     QTimer m_timer; // tmr時間
 
     QWidget *m_client = nullptr;
+    QScrollArea *m_scroll = nullptr;
+    QPointer<QScreen> m_screen; // the screen the window was last fitted to
     QPushButton *m_start = nullptr;
     QPushButton *m_score = nullptr;
     QPushButton *m_passRate = nullptr;

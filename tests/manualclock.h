@@ -6,9 +6,10 @@
 
 namespace karvel {
 
-// A monotonic clock and a wall clock (ms since midnight) that a test moves
-// by hand; the wall clock can also be set on its own, as a user setting the
-// time would.
+// A steady clock and a wall clock (ms since midnight) that a test moves by
+// hand; the wall clock can also be set on its own, as a user setting the
+// time would. Both run on while the machine sleeps: a sleep is time advanced
+// with no tick in between.
 class ManualClock : public Clock
 {
 public:

@@ -1,11 +1,41 @@
-// The countdown's arithmetic, driven by a clock the test moves by hand.
+// The countdown's arithmetic, driven by a clock the test moves by hand, and
+// the system clock it reads in the program.
 
 #include "exam/countdown.h"
 #include "manualclock.h"
 
 #include <QtTest>
 
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
 using namespace karvel;
+
+namespace {
+
+// Time this process is told the machine spent suspended, and by how much
+// its wall clock was set by hand: added to what the kernel says.
+qint64 g_asleepMs = 0;
+qint64 g_wallSetMs = 0;
+
+} // namespace
+
+// The clocks as this process sees them. While the machine sleeps, the boot
+// clock and the wall clock run on and the monotonic clock stops.
+extern "C" int clock_gettime(clockid_t id, timespec *ts) noexcept
+{
+    const int result = int(syscall(SYS_clock_gettime, id, ts));
+    const qint64 add = id == CLOCK_BOOTTIME ? g_asleepMs
+        : id == CLOCK_REALTIME              ? g_asleepMs + g_wallSetMs
+                                            : 0;
+    if (result == 0 && add != 0) {
+        const qint64 ns = qint64(ts->tv_sec) * 1000000000 + ts->tv_nsec + add * 1000000;
+        ts->tv_sec = time_t(ns / 1000000000);
+        ts->tv_nsec = long(ns % 1000000000);
+    }
+    return result;
+}
 
 namespace {
 
@@ -129,6 +159,63 @@ private slots:
             const qint64 rest = runToZero(clock, c, 1000);
             QVERIFY2(rest > 49 * 60000 && rest <= 50 * 60000, qPrintable(QString::number(rest)));
         }
+    }
+
+    // The machine sleeps (no tick) and wakes: the minutes slept go at the
+    // first tick after, each minute still counted once, "0:00" reached once
+    // between 59 and 60 minutes after start.
+    void sleepCounts_data()
+    {
+        QTest::addColumn<qint64>("awake");  // ms of ticks before the sleep
+        QTest::addColumn<qint64>("asleep");
+        QTest::addColumn<int>("afterWaking"); // minutes left at the first tick
+        QTest::newRow("25 minutes") << qint64(600000) << qint64(1500000) << 25;
+        QTest::newRow("past the end") << qint64(600000) << qint64(3 * 3600000) << 0;
+        QTest::newRow("across one boundary") << qint64(20000) << qint64(15000) << 59;
+    }
+
+    void sleepCounts()
+    {
+        QFETCH(qint64, awake);
+        QFETCH(qint64, asleep);
+        QFETCH(int, afterWaking);
+        ManualClock clock;
+        clock.setWall(11 * 3600 * 1000 + 30000); // 11:00:30
+        Countdown c(clock);
+        c.start();
+        for (qint64 t = 0; t < awake; t += 1000) {
+            clock.advance(1000);
+            c.update();
+        }
+        clock.advance(asleep);
+        clock.advance(1000); // the first tick after waking
+        c.update();
+        QCOMPARE(c.remainingMinutes(), afterWaking);
+        for (int left = afterWaking, ticks = 0; left > 0 && ticks < 3600; ++ticks) {
+            clock.advance(1000);
+            if (c.update())
+                QCOMPARE(c.remainingMinutes(), --left);
+        }
+        QCOMPARE(c.remainingMinutes(), 0);
+        // An hour that ended during the sleep ends at waking.
+        if (afterWaking > 0)
+            QVERIFY2(clock.mono >= 59 * 60000 && clock.mono <= 60 * 60000, qPrintable(QString::number(clock.mono)));
+        else
+            QCOMPARE(clock.mono, awake + asleep + 1000);
+    }
+
+    // The program's clock counts the time the machine was suspended, and
+    // not the wall clock being set.
+    void systemClockCountsSleep()
+    {
+        SystemClock clock;
+        const qint64 before = clock.monotonicMs();
+        g_asleepMs = 25 * 60000;
+        g_wallSetMs = -3600000;
+        const qint64 after = clock.monotonicMs();
+        g_asleepMs = g_wallSetMs = 0;
+        QVERIFY2(after - before >= 25 * 60000 && after - before < 26 * 60000,
+                 qPrintable(QString::number(after - before)));
     }
 
     void restartBeginsAgain()

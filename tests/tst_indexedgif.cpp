@@ -63,6 +63,19 @@ private slots:
 
         // A transparent colour is left to Qt's reader.
         QVERIFY(readIndexedGif(tinyGif(true)).isNull());
+
+        // Rows stored interlaced, 0, 4, 2, 1, 3 in a picture of five (red,
+        // green, blue, white, red): left to Qt's reader, or read into their
+        // places.
+        QByteArray interlaced("GIF89a\x01\x00\x05\x00\x81\x00\x00", 13);
+        interlaced += QByteArray("\xff\x00\x00\x00\xff\x00\x00\x00\xff\xff\xff\xff", 12);
+        interlaced += QByteArray("\x2c\x00\x00\x00\x00\x01\x00\x05\x00\x40", 10);
+        // Codes of three bits: clear, 0, 0, clear, 2, 1, clear, 3, end.
+        interlaced += QByteArray("\x02\x04\x04\xa8\x70\x05\x00\x3b", 8);
+        const QImage qts = QImage::fromData(interlaced).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(qts.pixel(0, 1), qRgb(0, 255, 0));
+        const QImage mine = readIndexedGif(interlaced);
+        QVERIFY(mine.isNull() || mine.convertToFormat(QImage::Format_RGB32) == qts);
     }
 
     void damagedDataGivesNothing()

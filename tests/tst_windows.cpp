@@ -68,25 +68,37 @@ private slots:
         QVERIFY(qAbs(exam->frameGeometry().center().y() - area.center().y()) <= 1);
     }
 
-    // A window larger than the screen keeps its title bar, menu bar and
-    // Start button in reach; one that fits is centred.
+    // An exam window larger than the free area of the screen is made to fit
+    // it, its client area scrolling (scroll bars 16 thick here), and keeps
+    // its title bar, menu bar and Start button in reach; one that fits keeps
+    // its size and is centred.
     void placementOnSmallScreens_data()
     {
         QTest::addColumn<QRect>("area");
+        QTest::addColumn<QSize>("size");
         QTest::addColumn<QPoint>("topLeft");
-        QTest::newRow("fits") << QRect(0, 0, 1280, 1024) << QPoint(244, 224);
-        QTest::newRow("640 x 480") << QRect(0, 0, 640, 480) << QPoint(0, 0);
+        QTest::newRow("fits") << QRect(0, 0, 1280, 1024) << QSize(792, 576) << QPoint(244, 224);
+        QTest::newRow("exactly") << QRect(0, 0, 792, 576) << QSize(792, 576) << QPoint(0, 0);
+        QTest::newRow("640 x 480") << QRect(0, 0, 640, 480) << QSize(640, 480) << QPoint(0, 0);
         QTest::newRow("below a 27-pixel top panel, too low")
-            << QRect(0, 27, 1024, 573) << QPoint(116, 27);
-        QTest::newRow("right of a dock, too narrow") << QRect(64, 0, 700, 900) << QPoint(64, 162);
-        QTest::newRow("second screen, too small") << QRect(1920, 100, 600, 500) << QPoint(1920, 100);
+            << QRect(0, 27, 1024, 573) << QSize(808, 573) << QPoint(108, 27);
+        QTest::newRow("1366 x 768 at 1.5, less a 24-pixel frame")
+            << QRect(0, 0, 910, 488) << QSize(808, 488) << QPoint(51, 0);
+        QTest::newRow("too low, then too narrow for the scroll bar")
+            << QRect(0, 0, 800, 500) << QSize(800, 500) << QPoint(0, 0);
+        QTest::newRow("right of a dock, too narrow")
+            << QRect(64, 0, 700, 900) << QSize(700, 592) << QPoint(64, 154);
+        QTest::newRow("second screen, too small")
+            << QRect(1920, 100, 600, 500) << QSize(600, 500) << QPoint(1920, 100);
     }
 
     void placementOnSmallScreens()
     {
         QFETCH(QRect, area);
+        QFETCH(QSize, size);
         QFETCH(QPoint, topLeft);
-        QCOMPARE(placeInArea(area, QSize(792, 576)), topLeft);
+        QCOMPARE(ExamWindow::fittedSize(QSize(792, 576), area.size(), 16), size);
+        QCOMPARE(placeInArea(area, size), topLeft);
     }
 
     void aboutTwiceGivesOneWindow()

@@ -7,7 +7,6 @@
 #include <QTextBlock>
 #include <QTextDocument>
 
-#include "widgets/afterfirstpaint.h"
 #include "widgets/fonts.h"
 #include "widgets/rtfreader.h"
 
@@ -39,51 +38,31 @@ RichTextView::RichTextView(const QString &path, const QFont &defaultFont, QWidge
 
 void RichTextView::setContent(QByteArrayView rtf)
 {
-    m_reader.reset();
     QTextDocument *doc = document();
     doc->setDefaultFont(font());
-    if (rtf.size() > kStageAbove) {
-        m_reader = std::make_unique<RtfReader::Stepwise>(rtf.toByteArray(), doc, faceFamilies);
-        readParagraph();
-        fillView();
-        afterFirstPaint(viewport(), [this] { finishLoading(); });
-    } else {
-        RtfReader::read(rtf, doc, faceFamilies);
-    }
-
+    RtfReader::read(rtf, doc, faceFamilies);
+    layOutWhole();
     moveCursor(QTextCursor::Start);
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
 }
 
-void RichTextView::readParagraph()
+void RichTextView::layOutWhole()
 {
-    if (m_reader && !m_reader->read(1))
-        m_reader.reset();
-}
-
-void RichTextView::fillView()
-{
-    // Paragraphs are laid out once the document has the view's width; each
-    // one read is laid out at once, so where the text ends is exact.
-    QAbstractTextDocumentLayout *layout = document()->documentLayout();
-    while (m_reader && document()->pageSize().width() > 0
-           && layout->blockBoundingRect(document()->lastBlock()).top() < viewport()->height())
-        readParagraph();
-}
-
-void RichTextView::finishLoading()
-{
-    if (!m_reader)
+    // The text edit lays a long document out a piece at a time as events
+    // come, and sets its scroll bar from a guess of the length meanwhile: the
+    // thumb would change size under the reader's eyes. Finish the layout now
+    // and set the scroll bar from the true length, before anything is shown.
+    if (document()->pageSize().width() <= 0)
         return;
-    m_reader->readRest();
-    m_reader.reset();
+    QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
 }
 
 void RichTextView::resizeEvent(QResizeEvent *event)
 {
     QTextEdit::resizeEvent(event);
-    fillView();
+    layOutWhole();
 }
 
 } // namespace karvel

@@ -5,10 +5,6 @@
 #include <QString>
 #include <QTextEdit>
 
-#include "widgets/rtfreader.h"
-
-#include <memory>
-
 namespace karvel {
 
 // A read-only view of one RTF document: the user can scroll (also with the
@@ -27,30 +23,15 @@ public:
     RichTextView(const QString &path, const QFont &defaultFont, QWidget *parent = nullptr);
 
     // Replaces the content with the RTF document `rtf`, shown from its top.
-    // A long document comes in two steps: the paragraphs that fill the view
-    // at once, the rest read right after the view is first painted, so that
-    // reading and laying out text nobody sees yet does not hold up the
-    // window.
+    // The whole document is laid out before the view is painted, so that its
+    // scroll bar shows the document's true length from the first.
     void setContent(QByteArrayView rtf);
-
-    // Adds the rest of a long document now, if it is still waiting.
-    void finishLoading();
-    bool isLoading() const { return m_reader != nullptr; }
-
-    // Documents of more bytes of RTF than kStageAbove come in two steps.
-    static constexpr int kStageAbove = 32 * 1024;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    // Reads the next paragraph of a waiting document into the view.
-    void readParagraph();
-    // Reads paragraphs of a waiting document into the view until they fill
-    // its height.
-    void fillView();
-
-    std::unique_ptr<RtfReader::Stepwise> m_reader;
+    void layOutWhole();
 };
 
 } // namespace karvel

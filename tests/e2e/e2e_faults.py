@@ -6,9 +6,9 @@
   it, and again after its end, and again once the sound server was killed
   and restarted; Exit while it plays ends the process at once and cleanly,
   in each of several tries;
-- a screen smaller than the window (640 x 480, a second X server): the
-  window starts at the screen's top-left, its menu bar and Start button on
-  the screen;
+- screens smaller than the window (640 x 480, and 1366 x 768 at scale 1.5;
+  a second X server): the window fits the screen, and the answer boxes that
+  lie below its edge are brought up with the mouse wheel, ticked and scored;
 - no font that covers Japanese: one line on standard error names the Debian
   packages to install, and the exam window still comes and goes as usual."""
 
@@ -22,9 +22,9 @@ import numpy as np
 import pyatspi
 
 from harness import PROGRAM, PULSE_ENV, WORK, accessible_app, accessible_nodes, \
-    accessible_window, bursts, check, click, fail, geometry, key, open_menu, start, \
-    start_sound_server, start_x_server, states, stop_sound_server, wait_exit, wait_for_window, \
-    wait_until
+    accessible_window, bursts, check, click, do_action, eventually, extents, fail, geometry, key, \
+    open_menu, run, start, start_sound_server, start_x_server, states, stop_sound_server, \
+    wait_exit, wait_for_window, wait_until
 
 TITLE = "問題 （Karvel）"
 CLIENT_HEIGHT = 554
@@ -134,24 +134,69 @@ try:
 finally:
     stop_sound_server()
 
-# --- A screen smaller than the window ----------------------------------------
-small, display = start_x_server("640x480")
-main_display = os.environ["DISPLAY"]
-os.environ["DISPLAY"] = display
-try:
-    program = start()
-    wid = wait_for_window(TITLE)
+# --- Screens smaller than the window ------------------------------------------
+
+
+def on_screen(box, width, height):
+    x, y, w, h = box
+    return x >= 0 and y >= 0 and x + w <= width and y + h <= height
+
+
+def reach_and_tick(wid, width, height):
+    """Box ③ of question 1, the tab of question 40 and its box ①: for each,
+    the mouse wheel over the window's left column (down, or right) until it
+    is on the screen, then a click; Score then gives their 5 points. Their
+    places are read on the accessibility bus."""
+    exam = accessible_window(accessible_app(), TITLE)
+    tabs = [n for n in accessible_nodes(exam, pyatspi.ROLE_PAGE_TAB_LIST) if n.childCount == 40][0]
+    pages = list(tabs.parent)
+    first = accessible_nodes(pages[0], pyatspi.ROLE_CHECK_BOX)[2]
+    last = accessible_nodes(pages[39], pyatspi.ROLE_CHECK_BOX)[0]
     x, y, w, h = geometry(wid)
-    check((x, y) == (0, 0), f"on a 640x480 screen the {w}x{h} window starts at ({x},{y})")
-    menu = h - CLIENT_HEIGHT
-    check(menu > 0 and y + menu + START_BUTTON[1] + START_BUTTON[3] <= 480,
-          "its menu bar and Start button are on the screen")
-    rc, _ = exit_and_time(program, wid)
-    check(rc == 0, "and Exit from its menu ends it")
-finally:
-    os.environ["DISPLAY"] = main_display
-    small.terminate()
-    small.wait()
+    scale = w / extents(exam)[2]  # the bus may give the program's unscaled pixels
+
+    def place(node):
+        return [round(v * scale) for v in extents(node)]
+
+    check(not on_screen(place(first), width, height),
+          f"at opening the answer boxes lie below the screen's edge ({place(first)})")
+    for name, node, state in (("box ③ of question 1", first, pyatspi.STATE_CHECKED),
+                              ("the tab of question 40", list(tabs)[39], pyatspi.STATE_SELECTED),
+                              ("its box ①", last, pyatspi.STATE_CHECKED)):
+        for _ in range(40):
+            nx, ny, nw, nh = place(node)
+            if on_screen((nx, ny, nw, nh), width, height):
+                break
+            wheel = "5" if ny + nh > height else "7"
+            run("xdotool", "mousemove", str(x + w // 20), str(y + h - 40), "click", wheel)
+            time.sleep(0.05)
+        run("xdotool", "mousemove", str(nx + nh // 2), str(ny + nh // 2), "click", "1")
+        check(eventually(lambda: state in states(node)),
+              f"{name}, brought up by the wheel to {(nx, ny)}, takes a click")
+    score = [b for b in accessible_nodes(exam, pyatspi.ROLE_PUSH_BUTTON) if b.name == "得\u3000点"]
+    do_action(score[0], "Press")
+    check(eventually(lambda: "5" in [l.name for l in accessible_nodes(exam, pyatspi.ROLE_LABEL)]),
+          "Score gives the 5 points of the two answers")
+
+
+main_display = os.environ["DISPLAY"]
+for size, scale in (("640x480", "1"), ("1366x768", "1.5")):
+    width, height = map(int, size.split("x"))
+    small, display = start_x_server(size)
+    os.environ["DISPLAY"] = display
+    try:
+        program = start(extra_env={"QT_SCALE_FACTOR": scale})
+        wid = wait_for_window(TITLE)
+        x, y, w, h = geometry(wid)
+        check(on_screen((x, y, w, h), width, height),
+              f"on a {size} screen at scale {scale} the {w}x{h} window at ({x},{y}) fits it")
+        reach_and_tick(wid, width, height)
+        rc, _ = exit_and_time(program, wid)
+        check(rc == 0, "and Exit from its menu ends it")
+    finally:
+        os.environ["DISPLAY"] = main_display
+        small.terminate()
+        small.wait()
 
 # --- No font covers Japanese --------------------------------------------------
 fonts = os.path.join(WORK, "fonts.conf")
