@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMutex>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -17,13 +18,37 @@
 
 namespace karvel {
 
+namespace {
+
+// Whether text in `font` is placed by the glyphs' design widths, as it is
+// with slight hinting or none: then hinting changes how glyphs are drawn,
+// not where, and a copy laid out without it has the same lines.
+bool placedByDesign(const QFont &font, QPaintDevice *device)
+{
+    const QRawFont raw = QRawFont::fromFont(QFont(font, device));
+    const QList<quint32> glyphs = raw.glyphIndexesForString(QStringLiteral("0iW"));
+    return raw.advancesForGlyphIndexes(glyphs)
+           == raw.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
+}
+
+} // namespace
+
 // The height of a document at the view's width, measured on a thread of its
 // own while the view's thread builds and shows the rest of the window: the
 // RTF is read there into a document of its own and laid out as the view
-// lays out its own (the same default font, text option and resolution).
+// lays out its own (the same default font, text option and resolution),
+// but without hinting, which costs most of the time of laying text out and
+// moves nothing where the fonts are placed by their design widths.
 class RichTextView::Length
 {
 public:
+    struct Measure
+    {
+        qreal height = 0;
+        QList<qreal> tops;   // of each paragraph
+        QList<QFont> fonts;  // each font of the text once, with hinting as in the view
+    };
+
     Length(QByteArray rtf, const QFont &font, const QTextOption &option, QSize dpi) : m_dpi(dpi)
     {
         m_thread.reset(QThread::create([this, rtf = std::move(rtf), font, option] {
@@ -45,7 +70,7 @@ public:
     // The resolution the document is laid out at.
     QSize dpi() const { return m_dpi; }
 
-    // Asks for the height at `width`, without waiting for it.
+    // Asks for the measure at `width`, without waiting for it.
     void measureAt(qreal width)
     {
         QMutexLocker lock(&m_mutex);
@@ -55,8 +80,8 @@ public:
         }
     }
 
-    // The height at `width`, once measured.
-    qreal heightAt(qreal width)
+    // The measure at `width`, once taken.
+    Measure at(qreal width)
     {
         QMutexLocker lock(&m_mutex);
         if (m_wanted != width) {
@@ -65,15 +90,12 @@ public:
         }
         while (m_measuredAt != width)
             m_changed.wait(&m_mutex);
-        return m_height;
+        return m_measure;
     }
 
 private:
     void run(const QByteArray &rtf, QFont font, const QTextOption &option)
     {
-        // A font of this thread's own: one shared with the view's thread
-        // would have its faces looked up by the two in turn.
-        font.setHintingPreference(font.hintingPreference());
         QImage device(1, 1, QImage::Format_Mono);
         device.setDotsPerMeterX(qRound(m_dpi.width() / 0.0254));
         device.setDotsPerMeterY(qRound(m_dpi.height() / 0.0254));
@@ -91,6 +113,24 @@ private:
                 return;
         }
 
+        QList<QFont> fonts{font};
+        for (const QTextFormat &f : doc.allFormats()) {
+            if (!f.isCharFormat())
+                continue;
+            const QFont used = f.toCharFormat().font().resolve(font);
+            if (!fonts.contains(used))
+                fonts.append(used);
+        }
+        QTextCursor all(&doc);
+        all.select(QTextCursor::Document);
+        QTextCharFormat unhinted;
+        unhinted.setFontHintingPreference(QFont::PreferNoHinting);
+        all.mergeCharFormat(unhinted);
+        // (Also a font of this thread's own: one shared with the view's
+        // thread would have its faces looked up by the two in turn.)
+        font.setHintingPreference(QFont::PreferNoHinting);
+        doc.setDefaultFont(font);
+
         qreal width = -1;
         for (;;) {
             {
@@ -102,10 +142,13 @@ private:
                 width = m_wanted;
             }
             doc.setTextWidth(width);
-            const qreal height = doc.documentLayout()->documentSize().height();
+            QAbstractTextDocumentLayout *layout = doc.documentLayout();
+            Measure measure{layout->documentSize().height(), {}, fonts};
+            for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+                measure.tops.append(layout->blockBoundingRect(b).top());
             QMutexLocker lock(&m_mutex);
             m_measuredAt = width;
-            m_height = height;
+            m_measure = std::move(measure);
             m_changed.wakeAll();
         }
     }
@@ -114,8 +157,8 @@ private:
     QMutex m_mutex;
     QWaitCondition m_changed;
     qreal m_wanted = -1;      // the width asked for
-    qreal m_measuredAt = -1;  // the width last measured at, and its height
-    qreal m_height = 0;
+    qreal m_measuredAt = -1;  // the width last measured at, and the measure
+    Measure m_measure;
     bool m_stop = false;
     std::unique_ptr<QThread> m_thread;
 };
@@ -213,18 +256,24 @@ void RichTextView::applyLength()
     // in; a margin above it stands for the rest until that comes. A change
     // to it lays out that paragraph alone.
     QAbstractTextDocumentLayout *layout = document()->documentLayout();
-    const qreal whole = m_length->dpi() == QSize(viewport()->logicalDpiX(), viewport()->logicalDpiY())
-                            ? m_length->heightAt(width) : -1;
+    const QSize dpi(viewport()->logicalDpiX(), viewport()->logicalDpiY());
+    const Length::Measure whole = m_length->dpi() == dpi ? m_length->at(width) : Length::Measure{};
     const qreal read = layout->documentSize().height();
     const QTextBlock last = document()->lastBlock();
     m_lastFormat = last.blockFormat();
-    if (whole > read && last.length() == 1) {
+    // The copy laid out its text where the view laid out what it has read.
+    const bool same = last.length() == 1 && whole.height > read
+                      && last.blockNumber() < whole.tops.size()
+                      && whole.tops[last.blockNumber()] == layout->blockBoundingRect(last).top()
+                      && std::all_of(whole.fonts.cbegin(), whole.fonts.cend(),
+                                     [this](const QFont &f) { return placedByDesign(f, viewport()); });
+    if (same) {
         QTextBlockFormat format = m_lastFormat;
-        format.setTopMargin(m_lastFormat.topMargin() + whole - read);
+        format.setTopMargin(m_lastFormat.topMargin() + whole.height - read);
         QTextCursor(last).setBlockFormat(format);
         // Margins are scaled where the view's screen has another resolution
         // than the main screen: there the whole document comes now.
-        if (layout->documentSize().height() == whole)
+        if (layout->documentSize().height() == whole.height)
             return;
     }
     finishLoading();
