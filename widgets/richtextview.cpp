@@ -201,7 +201,6 @@ void RichTextView::setContent(QByteArrayView rtf)
                                             QSize(viewport()->logicalDpiX(), viewport()->logicalDpiY()));
         m_reader = std::make_unique<RtfReader::Stepwise>(rtf.toByteArray(), doc, faceFamilies);
         readParagraph();
-        fillView();
         if (m_reader && doc->pageSize().width() > 0)
             m_length->measureAt(doc->pageSize().width());
         afterFirstPaint(viewport(), [this] { finishLoading(); });
@@ -244,12 +243,17 @@ void RichTextView::fillView()
         readParagraph();
 }
 
-void RichTextView::applyLength()
+void RichTextView::prepareFirstPaint()
 {
     if (!m_reader || m_lengthApplied)
         return;
     const qreal width = document()->pageSize().width();
     if (width <= 0)
+        return;
+    // The view is filled now rather than as it is shown, so that the window
+    // appears sooner.
+    fillView();
+    if (!m_reader)
         return;
     m_lengthApplied = true;
     // What has been read ends in the empty paragraph that the rest starts
@@ -300,14 +304,14 @@ bool RichTextView::event(QEvent *event)
 {
     // The frame is painted before the text and the scroll bar within it.
     if (event->type() == QEvent::Paint)
-        applyLength();
+        prepareFirstPaint();
     return QTextEdit::event(event);
 }
 
 bool RichTextView::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::Paint)
-        applyLength();
+        prepareFirstPaint();
     return QTextEdit::viewportEvent(event);
 }
 
@@ -323,7 +327,6 @@ void RichTextView::resizeEvent(QResizeEvent *event)
         finishLoading();
         return;
     }
-    fillView();
     if (m_length)
         m_length->measureAt(document()->pageSize().width());
 }

@@ -57,8 +57,9 @@ private:
     // Reads paragraphs of a waiting document into the view until they fill
     // its height.
     void fillView();
-    // Gives a waiting document its whole length, once measured.
-    void applyLength();
+    // Before the first paint of a waiting document: the paragraphs that
+    // fill the view, and the length of the whole, once measured.
+    void prepareFirstPaint();
 
     std::unique_ptr<RtfReader::Stepwise> m_reader;
     std::unique_ptr<Length> m_length;
