@@ -200,8 +200,7 @@ void RichTextView::setContent(QByteArrayView rtf)
         m_length = std::make_unique<Length>(rtf.toByteArray(), font(), doc->defaultTextOption(),
                                             QSize(viewport()->logicalDpiX(), viewport()->logicalDpiY()));
         m_reader = std::make_unique<RtfReader::Stepwise>(rtf.toByteArray(), doc, faceFamilies);
-        readParagraph();
-        if (m_reader && doc->pageSize().width() > 0)
+        if (doc->pageSize().width() > 0)
             m_length->measureAt(doc->pageSize().width());
         afterFirstPaint(viewport(), [this] { finishLoading(); });
     } else {
