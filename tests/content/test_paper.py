@@ -50,8 +50,8 @@ class Rtf:
                 pending += bytes([token[1]]) if kind == "byte" else token[1]
                 continue
             name, arg = token[1], token[2]
-            if name in "\\{}":
-                pending += name.encode()
+            if name in rtfparse._SYMBOL_TEXT or name == "tab":
+                pending += rtfparse._SYMBOL_TEXT.get(name, b"\t")
                 continue
             if pending:
                 self.paragraphs[-1].append((pending.decode("cp932"), font, color, ul, size))
@@ -143,6 +143,7 @@ class RtfFormTest(PaperTestCase):
         self.assertEqual(formats, {(0, False), (1, True), (0, True)})
         # Every format switch starts from \plain, so nothing leaks between runs.
         body = self.data.split(b"\\pard", 1)[1]
+        body = re.sub(rb"\\(?:tab|line) ", b"x", body)    # characters, not formats
         for switch in re.findall(rb"(?:\\[a-z]+-?\d* ?)+", body):
             if switch == b"\\par":
                 continue
@@ -243,6 +244,12 @@ class SourceTest(unittest.TestCase):
         for n, line in enumerate(SOURCE.read_text(encoding="utf-8").splitlines(), 1):
             self.assertEqual(line.encode("cp932").decode("cp932"), line, n)
 
+    def test_table_columns_start_at_the_first_tab_stop_past_their_widest_cell(self):
+        # A tab stop is nine half-widths; a note of one cell keeps its place.
+        table = "\t1位\t2位\nカ\tオーストラリア 65％\tブラジル\n注"
+        self.assertEqual(make_paper.lay_out_table(table),
+                         "\t1位\t\t\t2位\nカ\tオーストラリア 65％\tブラジル\n注")
+
     def test_rtf_paragraphs_are_the_source_paragraphs(self):
         paper = make_paper.parse(SOURCE.read_text(encoding="utf-8"))
         self.assertEqual([p.text for p in paper.paragraphs], Rtf(RTF.read_bytes()).texts())
@@ -303,6 +310,8 @@ class GeneratorErrorTest(unittest.TestCase):
             "an unknown underline": (broken(q, real[q].replace(marker, "下線部(z)")),
                                      q + 1, "下線部(z)"),
             "choices without a question": (broken(q, None), q + 1, "outside a question"),
+            "a table row on a question": (broken(q + 1, "|P\t1"), q + 2, "plain paragraph"),
+            "a TAB in a choice": (broken(q + 1, real[q + 1] + "\t1"), q + 2, "choice line"),
         }
         for what, (text, line, words) in cases.items():
             with self.subTest(what):
