@@ -2,17 +2,24 @@
 // the three map figures of the question paper.  draw_figures.py turns the
 // paths into the JPEGs; this script only does geography.
 //
-//   node project_maps.mjs OUT_DIR
+//   node project_maps.mjs OUT_DIR RIVERS
 //
-// writes OUT_DIR/figure2.json, figure3.json and figure4.json, each holding
+// RIVERS is a file of river lines as GMT's `coast -I… -M` writes them from
+// the WDBII rivers of GSHHG: segments of "lon lat" lines, each opened by a
+// line beginning with ">".  It writes OUT_DIR/figure2.json, figure3.json and
+// figure4.json, each holding
 //   width, height          the picture size in pixels
 //   land                   closed rings of the land areas (even-odd: holes are
 //                          inland seas), clipped to the picture
 //   lakes                  closed rings of the larger lakes, cut out of the land
 //   coast, borders         open polylines: coastlines and land borders
+//   rivers                 open polylines: the rivers (on the maps that show them)
+//   riverLabels            [{label, x, y}] letters naming rivers
 //   parallels              [{lat, label, lines, at}] for the dashed parallels,
 //                          `at` the pixel point where the label goes
-//   places                 [{label, lon, lat, x, y, side}] the marked places
+//   places                 [{label, lon, lat, x, y, side, kind}] the marked
+//                          places; kind names the symbol drawn there ("dot",
+//                          or the resource mined: "oil", "iron", "copper")
 //   scale                  pixels per 1000 km at the map's centre
 
 import {mkdirSync, readFileSync, writeFileSync} from 'node:fs';
@@ -113,6 +120,22 @@ const lakes = {
         .filter((f) => f.properties.area / (d3.geoLength(f) * EARTH_RADIUS_KM) >= LAKE_MIN_WIDTH_KM / 2),
 };
 
+// River lines as GMT writes them: segments of "lon lat" lines, each opened by
+// a ">" header line.
+function readRivers(file) {
+    const lines = [];
+    let current = null;
+    for (const row of readFileSync(file, 'latin1').split('\n')) {
+        if (row.startsWith('>')) {
+            current = [];
+            lines.push(current);
+        } else if (row.trim() && current) {
+            current.push(row.trim().split(/\s+/).slice(0, 2).map(Number));
+        }
+    }
+    return {type: 'MultiLineString', coordinates: lines.filter((l) => l.length >= 2)};
+}
+
 // A path context that records what d3 draws as lists of pixel points.
 function recorder() {
     const paths = [];
@@ -169,11 +192,12 @@ const figures = [
             {lat: 0, label: '0°', lon0: -120, lon1: 0, labelLon: -95},
             {lat: -30, label: '30°S', lon0: -120, lon1: 0, labelLon: -95},
         ],
+        // Each place is drawn with the symbol of what is mined there.
         places: [
-            {label: '1', lon: -71.6, lat: 10.0, side: 'nw'},   // Lake Maracaibo
-            {label: '2', lon: -50.2, lat: -6.0, side: 'e'},    // Carajás
-            {label: '3', lon: -68.9, lat: -22.3, side: 'w'},   // Chuquicamata
-            {label: '4', lon: -61.0, lat: -34.5, side: 'e'},   // the Pampas
+            {label: '1', lon: -71.6, lat: 10.0, side: 'se', kind: 'oil'},      // Lake Maracaibo
+            {label: '2', lon: -50.2, lat: -6.0, side: 'e', kind: 'iron'},      // Carajás
+            {label: '3', lon: -68.9, lat: -22.3, side: 'w', kind: 'copper'},   // Chuquicamata
+            {label: '4', lon: -77.05, lat: -9.54, side: 'w', kind: 'copper'},  // Antamina
         ],
     },
     {
@@ -213,8 +237,14 @@ const figures = [
         places: [
             {label: 'ア', lon: 5.3, lat: 60.4, side: 'w'},     // Bergen
             {label: 'イ', lon: 4.5, lat: 51.9, side: 'w'},     // Rotterdam
-            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'sw'},    // Seville
+            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'nw'},    // Seville, clear of the strait
             {label: 'エ', lon: 37.6, lat: 55.8, side: 'e'},    // Moscow
+        ],
+        rivers: true,
+        // Question 33 names the Rhine X and the Danube Y.
+        riverLabels: [
+            {label: 'X', lon: 8.95, lat: 49.6},
+            {label: 'Y', lon: 24.6, lat: 43.2},
         ],
     },
 ];
@@ -242,7 +272,7 @@ function project(fig) {
                                 `the parallel ${par.label}`);
             }
         }
-        return {...p, x: round(x), y: round(y)};
+        return {kind: 'dot', ...p, x: round(x), y: round(y)};
     });
 
     // Pixels per 1000 km along the parallel through the picture's centre.
@@ -259,6 +289,11 @@ function project(fig) {
         lakes: trace(projection, lakes).filter((p) => p.closed),
         coast: trace(projection, coastMesh),
         borders: trace(projection, borderMesh),
+        rivers: fig.rivers ? trace(projection, rivers) : [],
+        riverLabels: (fig.riverLabels || []).map((r) => {
+            const [x, y] = projection([r.lon, r.lat]);
+            return {label: r.label, x: round(x), y: round(y)};
+        }),
         parallels: fig.parallels.map((p) => ({
             lat: p.lat, label: p.label,
             at: projection([p.labelLon, p.lat]).map(round),
@@ -269,11 +304,12 @@ function project(fig) {
     };
 }
 
-const outDir = process.argv[2];
-if (!outDir) {
-    console.error('usage: node project_maps.mjs OUT_DIR');
+const [outDir, riversFile] = process.argv.slice(2);
+if (!outDir || !riversFile) {
+    console.error('usage: node project_maps.mjs OUT_DIR RIVERS');
     process.exit(2);
 }
+const rivers = readRivers(riversFile);
 mkdirSync(outDir, {recursive: true});
 for (const fig of figures) {
     const data = project(fig);
