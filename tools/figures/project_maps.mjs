@@ -14,12 +14,17 @@
 //   lakes                  closed rings of the larger lakes, cut out of the land
 //   coast, borders         open polylines: coastlines and land borders
 //   rivers                 open polylines: the rivers (on the maps that show them)
-//   riverLabels            [{label, x, y}] letters naming rivers
+//   riverLabels            [{label, x, y, dx, dy}] letters naming rivers: the
+//                          letter stands dx, dy pixels from the point x, y
+//                          on the river, joined to it by a leader line
 //   parallels              [{lat, label, lines, at}] for the dashed parallels,
 //                          `at` the pixel point where the label goes
-//   places                 [{label, lon, lat, x, y, side, kind}] the marked
-//                          places; kind names the symbol drawn there ("dot",
-//                          or the resource mined: "oil", "iron", "copper")
+//   places                 [{label, lon, lat, x, y, side, offset, kind}] the
+//                          marked places; side and offset (pixels, when
+//                          given) say where the label stands, and a label
+//                          set farther out than usual gets a leader line;
+//                          kind names the symbol drawn there ("dot", or the
+//                          resource mined: "oil", "iron", "copper", "tin")
 //   scale                  pixels per 1000 km at the map's centre
 
 import {mkdirSync, readFileSync, writeFileSync} from 'node:fs';
@@ -192,12 +197,15 @@ const figures = [
             {lat: 0, label: '0°', lon0: -120, lon1: 0, labelLon: -95},
             {lat: -30, label: '30°S', lon0: -120, lon1: 0, labelLon: -95},
         ],
-        // Each place is drawn with the symbol of what is mined there.
+        // Each place is drawn with the symbol of what is mined there, each
+        // resource once, so that no two marks pair off by their drawing.
+        // The copper mine lies in the narrow north of Chile: its label
+        // stands out over the Pacific on a leader, clear of the coast.
         places: [
-            {label: '1', lon: -71.6, lat: 10.0, side: 'se', kind: 'oil'},      // Lake Maracaibo
-            {label: '2', lon: -50.2, lat: -6.0, side: 'e', kind: 'iron'},      // Carajás
-            {label: '3', lon: -68.9, lat: -22.3, side: 'w', kind: 'copper'},   // Chuquicamata
-            {label: '4', lon: -77.05, lat: -9.54, side: 'w', kind: 'copper'},  // Antamina
+            {label: '1', lon: -66.0, lat: 8.8, side: 'se', kind: 'oil'},        // Orinoco belt
+            {label: '2', lon: -50.2, lat: -6.0, side: 'e', kind: 'iron'},       // Carajás
+            {label: '3', lon: -69.07, lat: -24.27, side: 'w', offset: 27, kind: 'copper'},  // Escondida
+            {label: '4', lon: -66.8, lat: -18.3, side: 'e', kind: 'tin'},       // Huanuni
         ],
     },
     {
@@ -216,9 +224,9 @@ const figures = [
             {lat: 50, label: '50°N', lon0: -150, lon1: -40, labelLon: -66},
         ],
         places: [
-            {label: '1', lon: -112.1, lat: 33.4, side: 'w'},   // Phoenix
+            {label: '1', lon: -112.1, lat: 33.4, side: 'n'},   // Phoenix
             {label: '2', lon: -84.4, lat: 33.7, side: 'n'},    // Atlanta
-            {label: '3', lon: -95.4, lat: 29.8, side: 's'},    // Houston
+            {label: '3', lon: -95.4, lat: 29.8, side: 'nw'},   // Houston, clear of the bay
             {label: '4', lon: -80.2, lat: 25.8, side: 'e'},    // Miami
         ],
     },
@@ -236,15 +244,18 @@ const figures = [
         ],
         places: [
             {label: 'ア', lon: 5.3, lat: 60.4, side: 'w'},     // Bergen
-            {label: 'イ', lon: 4.5, lat: 51.9, side: 'w'},     // Rotterdam
-            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'nw'},    // Seville, clear of the strait
+            // Out over the North Sea, clear of the Thames and the Dutch coast.
+            {label: 'イ', lon: 4.5, lat: 51.9, side: 'nnw', offset: 33},   // Rotterdam
+            // Over inland Andalusia, clear of Portugal and the strait.
+            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'ne'},   // Seville
             {label: 'エ', lon: 37.6, lat: 55.8, side: 'e'},    // Moscow
         ],
         rivers: true,
-        // Question 33 names the Rhine X and the Danube Y.
+        // Question 33 names the Rhine X and the Danube Y: each letter is
+        // joined by a leader to a point on its river.
         riverLabels: [
-            {label: 'X', lon: 8.95, lat: 49.6},
-            {label: 'Y', lon: 24.6, lat: 43.2},
+            {label: 'X', lon: 7.6, lat: 50.35, dx: 17, dy: -5},    // the Middle Rhine
+            {label: 'Y', lon: 24.6, lat: 43.68, dx: 0, dy: 14},    // the lower Danube
         ],
     },
 ];
@@ -292,7 +303,7 @@ function project(fig) {
         rivers: fig.rivers ? trace(projection, rivers) : [],
         riverLabels: (fig.riverLabels || []).map((r) => {
             const [x, y] = projection([r.lon, r.lat]);
-            return {label: r.label, x: round(x), y: round(y)};
+            return {label: r.label, x: round(x), y: round(y), dx: r.dx || 0, dy: r.dy || 0};
         }),
         parallels: fig.parallels.map((p) => ({
             lat: p.lat, label: p.label,
