@@ -229,7 +229,6 @@ MAP_STYLES = {
 SIDES = {
     "n": (0, -1), "s": (0, 1), "e": (1, 0), "w": (-1, 0),
     "ne": (0.71, -0.71), "nw": (-0.71, -0.71), "se": (0.71, 0.71), "sw": (-0.71, 0.71),
-    "nnw": (-0.26, -0.97),
 }
 
 # A label standing farther than this from its mark is joined to it by a line.

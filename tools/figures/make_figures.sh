@@ -25,7 +25,9 @@ npm ci --no-audit --no-fund --loglevel=error
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 # The major rivers of Europe (WDBII level 1) at GSHHG's intermediate
-# resolution, for figure 4.
-(cd "$tmp" && gmt coast -R-30/70/25/75 -Di -I1 -M > rivers.txt)
+# resolution, for figure 4; level 1 has almost none in Iberia and southern
+# France, so the next level (2) is added there: the Tagus, the Guadalquivir,
+# the Ebro, the Garonne, the Rhône and their neighbours.
+(cd "$tmp" && { gmt coast -R-30/70/25/75 -Di -I1 -M; gmt coast -R-10/8/35/46 -Di -I2 -M; } > rivers.txt)
 node project_maps.mjs "$tmp" "$tmp/rivers.txt"
 /usr/bin/python3 draw_figures.py "$tmp" "$root/resources"

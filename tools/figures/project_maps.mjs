@@ -199,13 +199,15 @@ const figures = [
         ],
         // Each place is drawn with the symbol of what is mined there, each
         // resource once, so that no two marks pair off by their drawing.
-        // The copper mine lies in the narrow north of Chile: its label
-        // stands out over the Pacific on a leader, clear of the coast.
+        // The copper mine lies in the narrow north of Chile, where a label
+        // beside the mark would cover the coast; so every label stands the
+        // same distance out on a leader, that of the copper mine over the
+        // Pacific, and no mark is drawn differently from the others.
         places: [
-            {label: '1', lon: -66.0, lat: 8.8, side: 'se', kind: 'oil'},        // Orinoco belt
-            {label: '2', lon: -50.2, lat: -6.0, side: 'e', kind: 'iron'},       // Carajás
+            {label: '1', lon: -66.0, lat: 8.8, side: 'se', offset: 27, kind: 'oil'},        // Orinoco belt
+            {label: '2', lon: -50.2, lat: -6.0, side: 'e', offset: 27, kind: 'iron'},       // Carajás
             {label: '3', lon: -69.07, lat: -24.27, side: 'w', offset: 27, kind: 'copper'},  // Escondida
-            {label: '4', lon: -66.8, lat: -18.3, side: 'e', kind: 'tin'},       // Huanuni
+            {label: '4', lon: -66.8, lat: -18.3, side: 'e', offset: 27, kind: 'tin'},       // Huanuni
         ],
     },
     {
@@ -242,12 +244,13 @@ const figures = [
         parallels: [
             {lat: 45, label: '45°N', lon0: -60, lon1: 90, labelLon: -14},
         ],
+        // Every label stands beside its dot, none on a leader: Rotterdam's
+        // over the North Sea, Bergen's over the sea west of the fjords,
+        // Seville's north of the Guadalquivir, on which the dot stands.
         places: [
-            {label: 'ア', lon: 5.3, lat: 60.4, side: 'w'},     // Bergen
-            // Out over the North Sea, clear of the Thames and the Dutch coast.
-            {label: 'イ', lon: 4.5, lat: 51.9, side: 'nnw', offset: 33},   // Rotterdam
-            // Over inland Andalusia, clear of Portugal and the strait.
-            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'ne'},   // Seville
+            {label: 'ア', lon: 4.5, lat: 51.9, side: 'nw'},    // Rotterdam
+            {label: 'イ', lon: 5.3, lat: 60.4, side: 'w'},     // Bergen
+            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'n'},    // Seville
             {label: 'エ', lon: 37.6, lat: 55.8, side: 'e'},    // Moscow
         ],
         rivers: true,
