@@ -322,11 +322,14 @@ class GeneratorErrorTest(unittest.TestCase):
     def test_absolute_words_that_mark_only_wrong_answers(self):
         real = SOURCE.read_text(encoding="utf-8").split("\n")
         # A four-choice question, and a 正誤 question whose key ② makes
-        # statement ア true and イ false.
+        # statement ア true and イ false (its statements at st and st + 1,
+        # after any table of its own).
         q, right = self.plain_question(real)
         wrong = [k for k in range(1, 5) if k != right]
-        tf = next(n for n, l in enumerate(real) if l.startswith("問") and l.endswith("=> ②")
-                  and real[n + 1].startswith("ア　") and real[n + 2].startswith("イ　"))
+        tf, st = next((n, a) for n, l in enumerate(real) if l.startswith("問") and l.endswith("=> ②")
+                      for a in range(n + 1, n + 9) if real[a].startswith("ア　")
+                      and real[a + 1].startswith("イ　")
+                      and all(m[:1] in "\t|" for m in real[n + 1:a]))
 
         def marked(*places):
             lines = list(real)
@@ -338,7 +341,7 @@ class GeneratorErrorTest(unittest.TestCase):
         refused = {
             "a wrong choice": (marked((q + wrong[0], "まったく")), q + 1,
                                f"{CIRCLED[wrong[0] - 1]} まったく"),
-            "a false statement": (marked((tf + 2, "必ず")), tf + 1, "イ 必ず"),
+            "a false statement": (marked((st + 1, "必ず")), tf + 1, "イ 必ず"),
             "ほとんど…ない": (marked((q + wrong[1], "ほとんど雨が降らない。")), q + 1,
                            f"{CIRCLED[wrong[1] - 1]} ほとんど"),
         }
@@ -349,7 +352,7 @@ class GeneratorErrorTest(unittest.TestCase):
                 self.assertIn(words, err)
         # The same words are fair when the right answer carries them too.
         for text in (marked((q + wrong[0], "まったく"), (q + right, "すべて")),
-                     marked((tf + 1, "必ず"), (tf + 2, "必ず"))):
+                     marked((st, "必ず"), (st + 1, "必ず"))):
             self.assertEqual(len(make_paper.parse(text).questions), 40)
 
 
