@@ -201,20 +201,23 @@ const figures = [
         // resource once, so that no two marks pair off by their drawing.
         // The copper mine lies in the narrow north of Chile, where a label
         // beside the mark would cover the coast; so every label stands the
-        // same distance out on a leader, that of the copper mine over the
-        // Pacific, and no mark is drawn differently from the others.
+        // same distance out to the west on a level leader, that of the
+        // copper mine over the Pacific, and no mark or label is drawn
+        // differently from the others.  The copper mark is the Sierra Gorda
+        // mine, midway between the coast and the Argentine border.
         places: [
-            {label: '1', lon: -66.0, lat: 8.8, side: 'se', offset: 27, kind: 'oil'},        // Orinoco belt
-            {label: '2', lon: -50.2, lat: -6.0, side: 'e', offset: 27, kind: 'iron'},       // Carajás
-            {label: '3', lon: -69.07, lat: -24.27, side: 'w', offset: 27, kind: 'copper'},  // Escondida
-            {label: '4', lon: -66.8, lat: -18.3, side: 'e', offset: 27, kind: 'tin'},       // Huanuni
+            {label: '1', lon: -66.0, lat: 8.8, side: 'w', offset: 27, kind: 'oil'},        // Orinoco belt
+            {label: '2', lon: -50.2, lat: -6.0, side: 'w', offset: 27, kind: 'iron'},       // Carajás
+            {label: '3', lon: -69.3, lat: -22.9, side: 'w', offset: 27, kind: 'copper'},    // Sierra Gorda
+            {label: '4', lon: -66.8, lat: -18.3, side: 'w', offset: 27, kind: 'tin'},       // Huanuni
         ],
     },
     {
         // The United States with southern Canada and northern Mexico, in an
         // equal-area conic projection with standard parallels 29.5°N and 45.5°N.
-        // The places are four cities of the Sun Belt, so that the map alone
-        // does not single one out.
+        // The places are four cities of the Sun Belt, two of them on the
+        // Gulf coast, so that the map alone does not single one out; every
+        // label stands north of its dot.
         name: 'figure3',
         width: 474,
         height: 342,
@@ -228,8 +231,8 @@ const figures = [
         places: [
             {label: '1', lon: -112.1, lat: 33.4, side: 'n'},   // Phoenix
             {label: '2', lon: -84.4, lat: 33.7, side: 'n'},    // Atlanta
-            {label: '3', lon: -95.4, lat: 29.8, side: 'nw'},   // Houston, clear of the bay
-            {label: '4', lon: -80.2, lat: 25.8, side: 'e'},    // Miami
+            {label: '3', lon: -95.4, lat: 29.8, side: 'n'},    // Houston
+            {label: '4', lon: -82.5, lat: 27.95, side: 'n'},   // Tampa
         ],
     },
     {
@@ -246,18 +249,19 @@ const figures = [
         ],
         // Every label stands beside its dot, none on a leader: Rotterdam's
         // over the North Sea, Bergen's over the sea west of the fjords,
-        // Seville's north of the Guadalquivir, on which the dot stands.
+        // Seville's over the Gulf of Cádiz, clear of the Guadiana and the
+        // Portuguese border.
         places: [
             {label: 'ア', lon: 4.5, lat: 51.9, side: 'nw'},    // Rotterdam
             {label: 'イ', lon: 5.3, lat: 60.4, side: 'w'},     // Bergen
-            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'n'},    // Seville
+            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'sw'},   // Seville
             {label: 'エ', lon: 37.6, lat: 55.8, side: 'e'},    // Moscow
         ],
         rivers: true,
         // Question 33 names the Rhine X and the Danube Y: each letter is
         // joined by a leader to a point on its river.
         riverLabels: [
-            {label: 'X', lon: 7.6, lat: 50.35, dx: 17, dy: -5},    // the Middle Rhine
+            {label: 'X', lon: 6.85, lat: 51.05, dx: 17, dy: -5},   // the Lower Rhine
             {label: 'Y', lon: 24.6, lat: 43.68, dx: 0, dy: 14},    // the lower Danube
         ],
     },
