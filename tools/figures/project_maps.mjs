@@ -249,19 +249,21 @@ const figures = [
         ],
         // Every label stands beside its dot, none on a leader: Rotterdam's
         // over the North Sea, Bergen's over the sea west of the fjords,
-        // Seville's over the Gulf of Cádiz, clear of the Guadiana and the
-        // Portuguese border.
+        // Seville's north-east of it, a little farther out than the others,
+        // so that it sits above the Guadalquivir and leaves the river and the
+        // coast of the Gulf of Cádiz in view (it hides a stretch of the
+        // Guadiana's middle course instead).
         places: [
             {label: 'ア', lon: 4.5, lat: 51.9, side: 'nw'},    // Rotterdam
             {label: 'イ', lon: 5.3, lat: 60.4, side: 'w'},     // Bergen
-            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'sw'},   // Seville
+            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'ne', offset: 17.5},   // Seville
             {label: 'エ', lon: 37.6, lat: 55.8, side: 'e'},    // Moscow
         ],
         rivers: true,
         // Question 33 names the Rhine X and the Danube Y: each letter is
         // joined by a leader to a point on its river.
         riverLabels: [
-            {label: 'X', lon: 6.85, lat: 51.05, dx: 17, dy: -5},   // the Lower Rhine
+            {label: 'X', lon: 7.02, lat: 50.84, dx: 17, dy: 0},    // the Lower Rhine between Cologne and Bonn
             {label: 'Y', lon: 24.6, lat: 43.68, dx: 0, dy: 14},    // the lower Danube
         ],
     },
