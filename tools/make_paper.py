@@ -20,10 +20,14 @@ Source format (UTF-8):
   * A table is one plain paragraph: its first row is the line of the
     paragraph, and each further row a line that begins with "|", which goes
     on the same paragraph after a line break (\\line).  Cells are separated
-    by one TAB; the generator writes as many tabs (\\tab, a stop every 720
-    twips) as line the columns up, counting a full-width character as two
-    half-widths and a tab stop as nine (8 points is 160 twips).  A row of one
-    cell (a note under the table) takes no part in the columns.
+    by one TAB.  The generator pads every cell but the last of its row with
+    spaces (ideographic ones, and one ASCII space for an odd half-width) to
+    the width of the widest cell of its column, so that one tab (\\tab, a
+    stop every 720 twips) takes every row to the same stop, counting a
+    full-width character as two half-widths and a tab stop as nine (8 points
+    is 160 twips); the columns then line up in the view and in a plain-text
+    reading alike.  A row of one cell (a note under the table) takes no part
+    in the columns.
   * {text} is red and underlined: the underlined parts of a passage, each
     opening with its marker "(a)", "(b)", … in order within its section.
     [text] is black and underlined: a sentence that a question quotes.
@@ -268,22 +272,34 @@ def half_widths(text: str) -> int:
 
 
 def lay_out_table(text: str) -> str:
-    """The rows of a table with each column starting at the first tab stop
-    that clears the widest cell before it by a half-width."""
+    """The rows of a table, each cell but a row's last padded to the width of
+    its column, the columns joined by one tab.  A column whose widest cell
+    would end on a tab stop, or a half-width past one, is made two
+    half-widths wider: commas, points and spaces are narrower in the Latin
+    face than a half-width, and a row that fell short of the stop would stop
+    there."""
     rows = [row.split("\t") for row in text.split("\n")]
     grid = [r for r in rows if len(r) > 1]
-    starts = [0]
+    widths: list[int] = []
+    start = 0
     for col in range(max(len(r) for r in grid) - 1):
-        end = max(starts[col] + half_widths(r[col]) for r in grid if len(r) > col + 1)
-        starts.append((end // TAB_STOP + 1) * TAB_STOP)
+        width = max(half_widths(r[col]) for r in grid if len(r) > col + 1)
+        past = (start + width) % TAB_STOP
+        if past == 0 or (past == 1 and width > 1):
+            width += 2
+        widths.append(width)
+        start = ((start + width) // TAB_STOP + 1) * TAB_STOP
     out = []
     for r in rows:
-        line, at = r[0], half_widths(r[0])
-        for col, cell in enumerate(r[1:], 1):
-            line += "\t" * (starts[col] // TAB_STOP - at // TAB_STOP) + cell
-            at = starts[col] + half_widths(cell)
-        out.append(line)
+        cells = [cell + pad(widths[col] - half_widths(cell)) if col < len(r) - 1 else cell
+                 for col, cell in enumerate(r)]
+        out.append("\t".join(cells))
     return "\n".join(out)
+
+
+def pad(n: int) -> str:
+    """n half-widths of blank: ideographic spaces and one ASCII space."""
+    return "\u3000" * (n // 2) + " " * (n % 2)
 
 
 def choice_marks(p: Paragraph) -> list[str]:

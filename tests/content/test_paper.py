@@ -244,11 +244,15 @@ class SourceTest(unittest.TestCase):
         for n, line in enumerate(SOURCE.read_text(encoding="utf-8").splitlines(), 1):
             self.assertEqual(line.encode("cp932").decode("cp932"), line, n)
 
-    def test_table_columns_start_at_the_first_tab_stop_past_their_widest_cell(self):
-        # A tab stop is nine half-widths; a note of one cell keeps its place.
-        table = "\t1位\t2位\nカ\tオーストラリア 65％\tブラジル\n注"
-        self.assertEqual(make_paper.lay_out_table(table),
-                         "\t1位\t\t\t2位\nカ\tオーストラリア 65％\tブラジル\n注")
+    def test_table_cells_are_padded_to_their_column_and_joined_by_one_tab(self):
+        # A tab stop is nine half-widths; a column that would end on a stop,
+        # or a half-width past one, gets two more; a note keeps its place.
+        for table, laid_out in [
+                ("\t1位\t2位\nカ\tオーストラリア 65％\tブラジル\n注",
+                 "　\t1位" + "　" * 9 + "\t2位\nカ\tオーストラリア 65％　\tブラジル\n注"),
+                ("\t人口\t1人当たりGNI\nP\t3,800万人\t1.8万ドル",
+                 " \t人口　　　 \t1人当たりGNI\nP\t3,800万人　\t1.8万ドル")]:
+            self.assertEqual(make_paper.lay_out_table(table), laid_out)
 
     def test_rtf_paragraphs_are_the_source_paragraphs(self):
         paper = make_paper.parse(SOURCE.read_text(encoding="utf-8"))
