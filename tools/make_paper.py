@@ -17,6 +17,17 @@ Source format (UTF-8):
       "図１　" … "図４　"  the line naming a figure
       anything else       plain text (instructions, statements, a passage
                           that runs on over several paragraphs)
+  * A table is one plain paragraph: its first row is the line of the
+    paragraph, and each further row a line that begins with "|", which goes
+    on the same paragraph after a line break (\\line).  Cells are separated
+    by one TAB.  The generator pads every cell but the last of its row with
+    spaces (ideographic ones, and one ASCII space for an odd half-width) to
+    the width of the widest cell of its column, so that one tab (\\tab, a
+    stop every 720 twips) takes every row to the same stop, counting a
+    full-width character as two half-widths and a tab stop as nine (8 points
+    is 160 twips); the columns then line up in the view and in a plain-text
+    reading alike.  A row of one cell (a note under the table) takes no part
+    in the columns.
   * {text} is red and underlined: the underlined parts of a passage, each
     opening with its marker "(a)", "(b)", … in order within its section.
     [text] is black and underlined: a sentence that a question quotes.
@@ -104,6 +115,8 @@ FIGURE_PLACES = re.compile(r"図([１２３４])中の①～④")
 ABSOLUTE = re.compile(r"まったく|全く|一切|のみ|すべて|全て|決して|必ず|限って|限られ|常に|唯一"
                       r"|ほとんど[^。]*?な[いかく]")
 STATEMENT = re.compile(r"([アイ])　")
+ROW = "|"           # opens a further row of a table
+TAB_STOP = 720 * 2 // (SIZE_PT * 20)   # half-width characters to a tab stop
 # The choices of a 正誤 question, in the usual order: which of ア and イ each
 # calls true.
 TRUTH_CHOICES = {"ア 正　イ 正": (True, True), "ア 正　イ 誤": (True, False),
@@ -147,7 +160,7 @@ class Paper:
 
 def check_cp932(text: str, line: int) -> None:
     for col, ch in enumerate(text, 1):
-        if ch == "\t" or ord(ch) < 0x20 or ord(ch) == 0x7F:
+        if ch != "\t" and (ord(ch) < 0x20 or ord(ch) == 0x7F):
             raise PaperError(line, f"column {col}: control character U+{ord(ch):04X}")
         if ord(ch) < 0x80:
             continue
@@ -227,15 +240,66 @@ def read_paragraphs(source: str) -> list[Paragraph]:
     lines = source.split("\n")
     if lines and lines[-1] == "":
         lines.pop()          # the newline that ends the file
-    paragraphs = []
+    paragraphs: list[Paragraph] = []
     for n, raw in enumerate(lines, 1):
         raw = raw.rstrip("\r")
         if raw.startswith("#"):
             continue
         check_cp932(raw, n)
+        if raw.startswith(ROW):
+            # A further row of a table: a line break, then the row.
+            if not paragraphs or paragraphs[-1].kind != "text":
+                raise PaperError(n, f"a table row (\"{ROW}\") goes on a plain paragraph")
+            paragraphs[-1].runs += parse_runs("\n" + raw[len(ROW):], n)
+            continue
         kind, body, answer = classify(raw, n)
+        if "\t" in body and kind != "text":
+            raise PaperError(n, f"a TAB belongs in a table, not in a {kind} line")
         paragraphs.append(Paragraph(n, kind, parse_runs(body, n), answer))
+    for p in paragraphs:
+        if "\t" in p.text:
+            if any(style != "plain" for style, _ in p.runs):
+                raise PaperError(p.line, "a table is not underlined")
+            if "\t\t" in p.text:
+                raise PaperError(p.line, "one TAB between cells: the columns are lined up "
+                                         "by the generator")
+            p.runs = [("plain", lay_out_table(p.text))]
     return paragraphs
+
+
+def half_widths(text: str) -> int:
+    return sum(1 if ord(ch) < 0x80 else 2 for ch in text)
+
+
+def lay_out_table(text: str) -> str:
+    """The rows of a table, each cell but a row's last padded to the width of
+    its column, the columns joined by one tab.  A column whose widest cell
+    would end on a tab stop, or a half-width past one, is made two
+    half-widths wider: commas, points and spaces are narrower in the Latin
+    face than a half-width, and a row that fell short of the stop would stop
+    there."""
+    rows = [row.split("\t") for row in text.split("\n")]
+    grid = [r for r in rows if len(r) > 1]
+    widths: list[int] = []
+    start = 0
+    for col in range(max(len(r) for r in grid) - 1):
+        width = max(half_widths(r[col]) for r in grid if len(r) > col + 1)
+        past = (start + width) % TAB_STOP
+        if past == 0 or (past == 1 and width > 1):
+            width += 2
+        widths.append(width)
+        start = ((start + width) // TAB_STOP + 1) * TAB_STOP
+    out = []
+    for r in rows:
+        cells = [cell + pad(widths[col] - half_widths(cell)) if col < len(r) - 1 else cell
+                 for col, cell in enumerate(r)]
+        out.append("\t".join(cells))
+    return "\n".join(out)
+
+
+def pad(n: int) -> str:
+    """n half-widths of blank: ideographic spaces and one ASCII space."""
+    return "\u3000" * (n // 2) + " " * (n % 2)
 
 
 def choice_marks(p: Paragraph) -> list[str]:

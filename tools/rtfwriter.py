@@ -6,7 +6,8 @@ of paragraphs; a paragraph is a list of runs, each a piece of text with its
 face, colour and underline.  Every paragraph but the last ends in \\par, so a
 document whose last paragraph is empty ends on "\\par }".
 
-Japanese text is written as \\'hh escapes of its CP932 bytes.  A character that
+Japanese text is written as \\'hh escapes of its CP932 bytes, a TAB as \\tab
+and a newline as \\line (a break inside the paragraph).  A character that
 CP932 cannot hold is an error (RtfEncodingError) naming where it stood, never
 a silent "?".
 """
@@ -63,6 +64,9 @@ def _escape(text: str, where: str = "") -> str:
     for i, ch in enumerate(text):
         if ch == "\t":
             out.append("\\tab ")
+            continue
+        if ch == "\n":
+            out.append("\\line ")
             continue
         code = ord(ch)
         if 0x20 <= code < 0x7F:

@@ -4,8 +4,9 @@ It reads what the documents need and nothing more: groups, control words and
 symbols, \\'hh bytes (runs of them are joined and decoded as CP932, strictly,
 so a broken double-byte character is an error), the font and colour tables,
 the \\* groups (\\fchars and \\lchars are kept, the rest skipped), and in the
-body the paragraph breaks (\\par) and tabs (\\tab).  Every control word of the
-body is recorded so that tests can see which formatting a document uses.
+body the paragraph breaks (\\par), the line breaks (\\line, read as "\\n")
+and tabs (\\tab).  Every control word of the body is recorded so that tests
+can see which formatting a document uses.
 """
 
 from __future__ import annotations
@@ -88,7 +89,10 @@ def tokenize(data: bytes):
             i = j
 
 
-_SYMBOL_TEXT = {"\\": b"\\", "{": b"{", "}": b"}"}
+# Control symbols and words that stand for a character of the text: the
+# escaped braces and backslash, and \\line, a line break inside a paragraph
+# (the rows of a table), read as a newline.
+_SYMBOL_TEXT = {"\\": b"\\", "{": b"{", "}": b"}", "line": b"\n"}
 
 
 def parse(data: bytes) -> RtfDocument:

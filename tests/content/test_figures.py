@@ -12,7 +12,7 @@ import sys
 import unittest
 from pathlib import Path
 
-from PIL import Image
+from PIL import Image, ImageDraw
 
 ROOT = Path(__file__).resolve().parents[2]
 RESOURCES = ROOT / "resources"
@@ -164,6 +164,15 @@ class DrawingHelpersTest(unittest.TestCase):
                                           [[20, 20], [30, 20], [30, 30]]], (10, 10))
         self.assertTrue(off[0, 0])
         self.assertFalse(off[-1, -1])
+
+    def test_a_far_label_gets_a_leader_that_stops_at_the_mark_and_the_label(self):
+        place = {"x": 100, "y": 50, "side": "w"}
+        self.assertEqual(draw_figures.label_centre(place, 15), (85, 50))
+        self.assertEqual(draw_figures.label_centre({**place, "offset": 30}, 15), (70, 50))
+        img = Image.new("RGB", (200, 100), draw_figures.WHITE)
+        draw_figures.leader(ImageDraw.Draw(img), (100, 50), (70, 50), 6, 9, 1)
+        dark = [x for x in range(200) if img.getpixel((x, 50))[0] < 128]
+        self.assertEqual((min(dark), max(dark)), (79, 94))
 
 
 if __name__ == "__main__":

@@ -50,8 +50,8 @@ class Rtf:
                 pending += bytes([token[1]]) if kind == "byte" else token[1]
                 continue
             name, arg = token[1], token[2]
-            if name in "\\{}":
-                pending += name.encode()
+            if name in rtfparse._SYMBOL_TEXT or name == "tab":
+                pending += rtfparse._SYMBOL_TEXT.get(name, b"\t")
                 continue
             if pending:
                 self.paragraphs[-1].append((pending.decode("cp932"), font, color, ul, size))
@@ -143,6 +143,7 @@ class RtfFormTest(PaperTestCase):
         self.assertEqual(formats, {(0, False), (1, True), (0, True)})
         # Every format switch starts from \plain, so nothing leaks between runs.
         body = self.data.split(b"\\pard", 1)[1]
+        body = re.sub(rb"\\(?:tab|line) ", b"x", body)    # characters, not formats
         for switch in re.findall(rb"(?:\\[a-z]+-?\d* ?)+", body):
             if switch == b"\\par":
                 continue
@@ -243,6 +244,16 @@ class SourceTest(unittest.TestCase):
         for n, line in enumerate(SOURCE.read_text(encoding="utf-8").splitlines(), 1):
             self.assertEqual(line.encode("cp932").decode("cp932"), line, n)
 
+    def test_table_cells_are_padded_to_their_column_and_joined_by_one_tab(self):
+        # A tab stop is nine half-widths; a column that would end on a stop,
+        # or a half-width past one, gets two more; a note keeps its place.
+        for table, laid_out in [
+                ("\t1位\t2位\nカ\tオーストラリア 65％\tブラジル\n注",
+                 "　\t1位" + "　" * 9 + "\t2位\nカ\tオーストラリア 65％　\tブラジル\n注"),
+                ("\t人口\t1人当たりGNI\nP\t3,800万人\t1.8万ドル",
+                 " \t人口　　　 \t1人当たりGNI\nP\t3,800万人　\t1.8万ドル")]:
+            self.assertEqual(make_paper.lay_out_table(table), laid_out)
+
     def test_rtf_paragraphs_are_the_source_paragraphs(self):
         paper = make_paper.parse(SOURCE.read_text(encoding="utf-8"))
         self.assertEqual([p.text for p in paper.paragraphs], Rtf(RTF.read_bytes()).texts())
@@ -303,6 +314,8 @@ class GeneratorErrorTest(unittest.TestCase):
             "an unknown underline": (broken(q, real[q].replace(marker, "下線部(z)")),
                                      q + 1, "下線部(z)"),
             "choices without a question": (broken(q, None), q + 1, "outside a question"),
+            "a table row on a question": (broken(q + 1, "|P\t1"), q + 2, "plain paragraph"),
+            "a TAB in a choice": (broken(q + 1, real[q + 1] + "\t1"), q + 2, "choice line"),
         }
         for what, (text, line, words) in cases.items():
             with self.subTest(what):
@@ -313,11 +326,14 @@ class GeneratorErrorTest(unittest.TestCase):
     def test_absolute_words_that_mark_only_wrong_answers(self):
         real = SOURCE.read_text(encoding="utf-8").split("\n")
         # A four-choice question, and a 正誤 question whose key ② makes
-        # statement ア true and イ false.
+        # statement ア true and イ false (its statements at st and st + 1,
+        # after any table of its own).
         q, right = self.plain_question(real)
         wrong = [k for k in range(1, 5) if k != right]
-        tf = next(n for n, l in enumerate(real) if l.startswith("問") and l.endswith("=> ②")
-                  and real[n + 1].startswith("ア　") and real[n + 2].startswith("イ　"))
+        tf, st = next((n, a) for n, l in enumerate(real) if l.startswith("問") and l.endswith("=> ②")
+                      for a in range(n + 1, n + 9) if real[a].startswith("ア　")
+                      and real[a + 1].startswith("イ　")
+                      and all(m[:1] in "\t|" for m in real[n + 1:a]))
 
         def marked(*places):
             lines = list(real)
@@ -329,7 +345,7 @@ class GeneratorErrorTest(unittest.TestCase):
         refused = {
             "a wrong choice": (marked((q + wrong[0], "まったく")), q + 1,
                                f"{CIRCLED[wrong[0] - 1]} まったく"),
-            "a false statement": (marked((tf + 2, "必ず")), tf + 1, "イ 必ず"),
+            "a false statement": (marked((st + 1, "必ず")), tf + 1, "イ 必ず"),
             "ほとんど…ない": (marked((q + wrong[1], "ほとんど雨が降らない。")), q + 1,
                            f"{CIRCLED[wrong[1] - 1]} ほとんど"),
         }
@@ -340,7 +356,7 @@ class GeneratorErrorTest(unittest.TestCase):
                 self.assertIn(words, err)
         # The same words are fair when the right answer carries them too.
         for text in (marked((q + wrong[0], "まったく"), (q + right, "すべて")),
-                     marked((tf + 1, "必ず"), (tf + 2, "必ず"))):
+                     marked((st, "必ず"), (st + 1, "必ず"))):
             self.assertEqual(len(make_paper.parse(text).questions), 40)
 
 

@@ -45,6 +45,7 @@ LAND = (245, 242, 230)
 COAST = (60, 60, 60)
 BORDER = (125, 125, 125)
 PARALLEL = (80, 80, 80)
+RIVER = (52, 104, 178)
 INK = (0, 0, 0)
 WHITE = (255, 255, 255)
 
@@ -210,12 +211,19 @@ class MapStyle:
     scale_at: tuple[int, int]     # left end of the scale bar (final pixels)
     note_at: tuple[int, int, str] # anchor point and PIL anchor of the source note
     label_offset: float = 15.0    # dot centre to label centre, final pixels
+    label_radius: float = 9.5     # half the width of a label's circle or box
+    legend_at: tuple[int, int] | None = None   # top-left corner of the legend box
+    legend: tuple[tuple[str, str], ...] = ()   # (symbol kind, text), top to bottom
 
 
 MAP_STYLES = {
-    "figure2": MapStyle("図２", "circled", 1000, (14, 300), (379, 322, "rs")),
+    "figure2": MapStyle("図２", "circled", 1000, (14, 300), (379, 322, "rs"),
+                        label_radius=8.8, legend_at=(300, 6),
+                        legend=(("oil", "原油"), ("iron", "鉄鉱石"), ("copper", "銅鉱"),
+                                ("tin", "すず鉱"))),
     "figure3": MapStyle("図３", "circled", 500, (14, 322), (468, 336, "rs")),
-    "figure4": MapStyle("図４", "boxed", 500, (548, 328), (642, 354, "rs")),
+    "figure4": MapStyle("図４", "boxed", 500, (548, 328), (642, 354, "rs"), label_radius=10,
+                        legend_at=(6, 300), legend=(("river", "主な河川"),)),
 }
 
 SIDES = {
@@ -223,10 +231,54 @@ SIDES = {
     "ne": (0.71, -0.71), "nw": (-0.71, -0.71), "se": (0.71, 0.71), "sw": (-0.71, 0.71),
 }
 
+# A label standing farther than this from its mark is joined to it by a line.
+LEADER_BEYOND = 18.0
+
 
 def label_centre(place: dict, offset: float) -> tuple[float, float]:
+    """Where the label of a place stands: its own offset, if it has one, else
+    the map's, in the direction of its side."""
     dx, dy = SIDES[place["side"]]
+    offset = place.get("offset", offset)
     return place["x"] + dx * offset, place["y"] + dy * offset
+
+
+def leader(g: ImageDraw.ImageDraw, start: tuple[float, float], end: tuple[float, float],
+           gap_start: float, gap_end: float, scale: float) -> None:
+    """A thin line from start to end, stopping gap_start short of start and
+    gap_end short of end (the mark's and the label's edges)."""
+    (ax, ay), (bx, by) = start, end
+    length = math.hypot(bx - ax, by - ay)
+    if length <= gap_start + gap_end:
+        return
+    ux, uy = (bx - ax) / length, (by - ay) / length
+    g.line([((ax + ux * gap_start) * scale, (ay + uy * gap_start) * scale),
+            ((bx - ux * gap_end) * scale, (by - uy * gap_end) * scale)],
+           fill=INK, width=int(1.0 * scale))
+
+
+def draw_symbol(g: ImageDraw.ImageDraw, kind: str, x: float, y: float, scale: float) -> None:
+    """The mark of a place, centred on x, y: a dot, or the symbol of the
+    resource mined there (a disc for oil, a square for iron ore, a triangle
+    for copper, a diamond for tin), black on a white rim; "river" is a short
+    stretch of river."""
+    if kind == "river":
+        g.line([(x - 9 * scale, y + 2 * scale), (x - 3 * scale, y - 2 * scale),
+                (x + 3 * scale, y + 2 * scale), (x + 9 * scale, y - 2 * scale)],
+               fill=RIVER, width=int(1.4 * scale), joint="curve")
+        return
+    size = {"dot": 2.8, "oil": 4.0, "iron": 3.6, "copper": 4.0, "tin": 4.4}[kind] * scale
+    rim = (1.2 if kind == "dot" else 1.3) * scale
+    for r, colour in ((size + rim, WHITE), (size, INK)):
+        if kind in ("dot", "oil"):
+            g.ellipse((x - r, y - r, x + r, y + r), fill=colour)
+        elif kind == "iron":
+            g.rectangle((x - r, y - r, x + r, y + r), fill=colour)
+        elif kind == "tin":
+            g.polygon([(x, y - r), (x + r * 0.8, y), (x, y + r), (x - r * 0.8, y)], fill=colour)
+        else:
+            g.polygon([(x, y - r), (x + r * 0.95, y + r * 0.62), (x - r * 0.95, y + r * 0.62)],
+                      fill=colour)
 
 
 def text_with_halo(draw: ImageDraw.ImageDraw, xy, text, fnt, anchor, pad=1) -> None:
@@ -254,6 +306,9 @@ def draw_map(name: str, data: dict, path: Path) -> None:
 
     for line in data["borders"]:
         g.line(scaled(line["pts"]), fill=BORDER, width=int(0.8 * SUPER), joint="curve")
+    # Over the borders, which many rivers form.
+    for line in data.get("rivers", []):
+        g.line(scaled(line["pts"]), fill=RIVER, width=int(1.0 * SUPER), joint="curve")
     for line in data["coast"]:
         g.line(scaled(line["pts"]), fill=COAST, width=int(0.9 * SUPER), joint="curve")
     for ring in data["lakes"]:
@@ -264,23 +319,39 @@ def draw_map(name: str, data: dict, path: Path) -> None:
             for dash in dashed(scaled(line["pts"]), 5 * SUPER, 3 * SUPER):
                 g.line(dash, fill=PARALLEL, width=int(0.9 * SUPER))
 
-    # Marker dots and the frames of their labels.
+    # Marker dots and the frames of their labels, each label inside the
+    # picture and, when it stands far out, on a leader line.
     for place in data["places"]:
         x, y = place["x"] * SUPER, place["y"] * SUPER
         lx, ly = label_centre(place, style.label_offset)
+        if not (11 <= lx <= w - 11 and 11 <= ly <= h - 11):
+            raise RuntimeError(f"{name}: the label of {place['label']} falls outside the picture")
+        if math.hypot(lx - place["x"], ly - place["y"]) > LEADER_BEYOND:
+            leader(g, (place["x"], place["y"]), (lx, ly), 6.5, style.label_radius, SUPER)
         lx, ly = lx * SUPER, ly * SUPER
+        r = style.label_radius * SUPER
         if style.marker == "circled":
-            r = 9.5 * SUPER
             g.ellipse((lx - r, ly - r, lx + r, ly + r), fill=WHITE, outline=INK,
                       width=int(1.3 * SUPER))
         else:
-            r = 10 * SUPER
             g.rectangle((lx - r, ly - r, lx + r, ly + r), fill=WHITE, outline=INK,
                         width=int(1.1 * SUPER))
-        r = 4.0 * SUPER
-        g.ellipse((x - r, y - r, x + r, y + r), fill=WHITE)
-        r = 2.8 * SUPER
-        g.ellipse((x - r, y - r, x + r, y + r), fill=INK)
+        draw_symbol(g, place.get("kind", "dot"), x, y, SUPER)
+
+    # Leaders from the river letters to their rivers.
+    for river in data.get("riverLabels", []):
+        leader(g, (river["x"], river["y"]),
+               (river["x"] + river["dx"], river["y"] + river["dy"]), 0, 6.5, SUPER)
+
+    # Legend: a white box with a symbol and its meaning on each line.
+    if style.legend_at:
+        lx, ly = style.legend_at
+        width = 24 + 13 * max(len(text) for _, text in style.legend)
+        g.rectangle((lx * SUPER, ly * SUPER, (lx + width) * SUPER,
+                     (ly + 6 + 16 * len(style.legend)) * SUPER),
+                    fill=WHITE, outline=(90, 90, 90), width=int(0.8 * SUPER))
+        for n, (kind, _) in enumerate(style.legend):
+            draw_symbol(g, kind, (lx + 12) * SUPER, (ly + 11 + 16 * n) * SUPER, SUPER)
 
     # Scale bar: 0 and the length in km, ticks at both ends.
     sx, sy = style.scale_at
@@ -307,6 +378,16 @@ def draw_map(name: str, data: dict, path: Path) -> None:
     for par in data["parallels"]:
         x, y = par["at"]
         text_with_halo(d, (x, y - 3), par["label"], latin, "mb")
+
+    river_letter = font(DIGITS_BOLD, 13)
+    for river in data.get("riverLabels", []):
+        x, y = river["x"] + river["dx"], river["y"] + river["dy"]
+        text_with_halo(d, (x, y), river["label"], river_letter, "mm")
+
+    if style.legend_at:
+        lx, ly = style.legend_at
+        for n, (_, text) in enumerate(style.legend):
+            d.text((lx + 23, ly + 11 + 16 * n), text, font=gothic_small, fill=INK, anchor="lm")
 
     text_with_halo(d, (sx + length + 4, sy + 1), f"{style.scale_km}km", latin, "ls")
     d.text((sx - 1, sy - 6), "0", font=latin, fill=INK, anchor="lb")

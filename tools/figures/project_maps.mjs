@@ -2,17 +2,29 @@
 // the three map figures of the question paper.  draw_figures.py turns the
 // paths into the JPEGs; this script only does geography.
 //
-//   node project_maps.mjs OUT_DIR
+//   node project_maps.mjs OUT_DIR RIVERS
 //
-// writes OUT_DIR/figure2.json, figure3.json and figure4.json, each holding
+// RIVERS is a file of river lines as GMT's `coast -I… -M` writes them from
+// the WDBII rivers of GSHHG: segments of "lon lat" lines, each opened by a
+// line beginning with ">".  It writes OUT_DIR/figure2.json, figure3.json and
+// figure4.json, each holding
 //   width, height          the picture size in pixels
 //   land                   closed rings of the land areas (even-odd: holes are
 //                          inland seas), clipped to the picture
 //   lakes                  closed rings of the larger lakes, cut out of the land
 //   coast, borders         open polylines: coastlines and land borders
+//   rivers                 open polylines: the rivers (on the maps that show them)
+//   riverLabels            [{label, x, y, dx, dy}] letters naming rivers: the
+//                          letter stands dx, dy pixels from the point x, y
+//                          on the river, joined to it by a leader line
 //   parallels              [{lat, label, lines, at}] for the dashed parallels,
 //                          `at` the pixel point where the label goes
-//   places                 [{label, lon, lat, x, y, side}] the marked places
+//   places                 [{label, lon, lat, x, y, side, offset, kind}] the
+//                          marked places; side and offset (pixels, when
+//                          given) say where the label stands, and a label
+//                          set farther out than usual gets a leader line;
+//                          kind names the symbol drawn there ("dot", or the
+//                          resource mined: "oil", "iron", "copper", "tin")
 //   scale                  pixels per 1000 km at the map's centre
 
 import {mkdirSync, readFileSync, writeFileSync} from 'node:fs';
@@ -113,6 +125,22 @@ const lakes = {
         .filter((f) => f.properties.area / (d3.geoLength(f) * EARTH_RADIUS_KM) >= LAKE_MIN_WIDTH_KM / 2),
 };
 
+// River lines as GMT writes them: segments of "lon lat" lines, each opened by
+// a ">" header line.
+function readRivers(file) {
+    const lines = [];
+    let current = null;
+    for (const row of readFileSync(file, 'latin1').split('\n')) {
+        if (row.startsWith('>')) {
+            current = [];
+            lines.push(current);
+        } else if (row.trim() && current) {
+            current.push(row.trim().split(/\s+/).slice(0, 2).map(Number));
+        }
+    }
+    return {type: 'MultiLineString', coordinates: lines.filter((l) => l.length >= 2)};
+}
+
 // A path context that records what d3 draws as lists of pixel points.
 function recorder() {
     const paths = [];
@@ -169,18 +197,27 @@ const figures = [
             {lat: 0, label: '0°', lon0: -120, lon1: 0, labelLon: -95},
             {lat: -30, label: '30°S', lon0: -120, lon1: 0, labelLon: -95},
         ],
+        // Each place is drawn with the symbol of what is mined there, each
+        // resource once, so that no two marks pair off by their drawing.
+        // The copper mine lies in the narrow north of Chile, where a label
+        // beside the mark would cover the coast; so every label stands the
+        // same distance out to the west on a level leader, that of the
+        // copper mine over the Pacific, and no mark or label is drawn
+        // differently from the others.  The copper mark is the Sierra Gorda
+        // mine, midway between the coast and the Argentine border.
         places: [
-            {label: '1', lon: -71.6, lat: 10.0, side: 'nw'},   // Lake Maracaibo
-            {label: '2', lon: -50.2, lat: -6.0, side: 'e'},    // Carajás
-            {label: '3', lon: -68.9, lat: -22.3, side: 'w'},   // Chuquicamata
-            {label: '4', lon: -61.0, lat: -34.5, side: 'e'},   // the Pampas
+            {label: '1', lon: -66.0, lat: 8.8, side: 'w', offset: 27, kind: 'oil'},        // Orinoco belt
+            {label: '2', lon: -50.2, lat: -6.0, side: 'w', offset: 27, kind: 'iron'},       // Carajás
+            {label: '3', lon: -69.3, lat: -22.9, side: 'w', offset: 27, kind: 'copper'},    // Sierra Gorda
+            {label: '4', lon: -66.8, lat: -18.3, side: 'w', offset: 27, kind: 'tin'},       // Huanuni
         ],
     },
     {
         // The United States with southern Canada and northern Mexico, in an
         // equal-area conic projection with standard parallels 29.5°N and 45.5°N.
-        // The places are four cities of the Sun Belt, so that the map alone
-        // does not single one out.
+        // The places are four cities of the Sun Belt, two of them on the
+        // Gulf coast, so that the map alone does not single one out; every
+        // label stands north of its dot.
         name: 'figure3',
         width: 474,
         height: 342,
@@ -192,10 +229,10 @@ const figures = [
             {lat: 50, label: '50°N', lon0: -150, lon1: -40, labelLon: -66},
         ],
         places: [
-            {label: '1', lon: -112.1, lat: 33.4, side: 'w'},   // Phoenix
+            {label: '1', lon: -112.1, lat: 33.4, side: 'n'},   // Phoenix
             {label: '2', lon: -84.4, lat: 33.7, side: 'n'},    // Atlanta
-            {label: '3', lon: -95.4, lat: 29.8, side: 's'},    // Houston
-            {label: '4', lon: -80.2, lat: 25.8, side: 'e'},    // Miami
+            {label: '3', lon: -95.4, lat: 29.8, side: 'n'},    // Houston
+            {label: '4', lon: -82.5, lat: 27.95, side: 'n'},   // Tampa
         ],
     },
     {
@@ -210,11 +247,24 @@ const figures = [
         parallels: [
             {lat: 45, label: '45°N', lon0: -60, lon1: 90, labelLon: -14},
         ],
+        // Every label stands beside its dot, none on a leader: Rotterdam's
+        // over the North Sea, Bergen's over the sea west of the fjords,
+        // Seville's north-east of it, a little farther out than the others,
+        // so that it sits above the Guadalquivir and leaves the river and the
+        // coast of the Gulf of Cádiz in view (it hides a stretch of the
+        // Guadiana's middle course instead).
         places: [
-            {label: 'ア', lon: 5.3, lat: 60.4, side: 'w'},     // Bergen
-            {label: 'イ', lon: 4.5, lat: 51.9, side: 'w'},     // Rotterdam
-            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'sw'},    // Seville
+            {label: 'ア', lon: 4.5, lat: 51.9, side: 'nw'},    // Rotterdam
+            {label: 'イ', lon: 5.3, lat: 60.4, side: 'w'},     // Bergen
+            {label: 'ウ', lon: -6.0, lat: 37.4, side: 'ne', offset: 17.5},   // Seville
             {label: 'エ', lon: 37.6, lat: 55.8, side: 'e'},    // Moscow
+        ],
+        rivers: true,
+        // Question 33 names the Rhine X and the Danube Y: each letter is
+        // joined by a leader to a point on its river.
+        riverLabels: [
+            {label: 'X', lon: 7.02, lat: 50.84, dx: 17, dy: 0},    // the Lower Rhine between Cologne and Bonn
+            {label: 'Y', lon: 24.6, lat: 43.68, dx: 0, dy: 14},    // the lower Danube
         ],
     },
 ];
@@ -242,7 +292,7 @@ function project(fig) {
                                 `the parallel ${par.label}`);
             }
         }
-        return {...p, x: round(x), y: round(y)};
+        return {kind: 'dot', ...p, x: round(x), y: round(y)};
     });
 
     // Pixels per 1000 km along the parallel through the picture's centre.
@@ -259,6 +309,11 @@ function project(fig) {
         lakes: trace(projection, lakes).filter((p) => p.closed),
         coast: trace(projection, coastMesh),
         borders: trace(projection, borderMesh),
+        rivers: fig.rivers ? trace(projection, rivers) : [],
+        riverLabels: (fig.riverLabels || []).map((r) => {
+            const [x, y] = projection([r.lon, r.lat]);
+            return {label: r.label, x: round(x), y: round(y), dx: r.dx || 0, dy: r.dy || 0};
+        }),
         parallels: fig.parallels.map((p) => ({
             lat: p.lat, label: p.label,
             at: projection([p.labelLon, p.lat]).map(round),
@@ -269,11 +324,12 @@ function project(fig) {
     };
 }
 
-const outDir = process.argv[2];
-if (!outDir) {
-    console.error('usage: node project_maps.mjs OUT_DIR');
+const [outDir, riversFile] = process.argv.slice(2);
+if (!outDir || !riversFile) {
+    console.error('usage: node project_maps.mjs OUT_DIR RIVERS');
     process.exit(2);
 }
+const rivers = readRivers(riversFile);
 mkdirSync(outDir, {recursive: true});
 for (const fig of figures) {
     const data = project(fig);
