@@ -52,6 +52,7 @@ int main(int argc, char *argv[])
             karvel::RichTextView view(font);
             view.resize(641, 361);
             view.setContent(rtf);
+            view.finishLoading();
             // Lay the whole document out at the view's width.
             QTextDocument *doc = view.document();
             doc->setTextWidth(view.viewport()->width());

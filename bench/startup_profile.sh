@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Instruction counts of the start-up, which unlike times stay the same on a
 # busy machine: each of the three start-up benchmark programs runs once under
-# callgrind on a private Xvfb, and the counts are split where the window is
-# mapped and where its first paint is put on the screen. Prints, for each
-# program, the instructions before mapping, from mapping to the first paint,
-# and over the next seconds, with the libraries that took most before the
-# first paint. The callgrind files stay in OUT for callgrind_annotate.
+# callgrind on a private Xvfb, and the main thread's counts are split where
+# the window is mapped and where its first paint is put on the screen.
+# Prints, for each program, the main thread's instructions before mapping,
+# from mapping to the first paint, and over the next seconds, with the
+# libraries that took most before the first paint; then what the other
+# threads ran over the whole run (work done beside the main thread, such as
+# measuring a document, which the first paint may wait for). The callgrind
+# files (one per thread) stay in OUT for callgrind_annotate.
 #   bench/startup_profile.sh BUILD_DIR [OUT]
 set -euo pipefail
 build=$(readlink -f "${1:-build}")
@@ -19,7 +22,7 @@ for i in 0 1 2; do
     rm -f "$out/${names[$i]}".*
     # Dumps before the window is mapped and before the first flush of its
     # backing store to the screen; the last part runs until the program ends.
-    "$build/bench/time_to_mapped" 6 "${titles[$i]}" /usr/bin/valgrind --tool=callgrind \
+    "$build/bench/time_to_mapped" 6 "${titles[$i]}" /usr/bin/valgrind --tool=callgrind --separate-threads=yes \
         --dump-before=xcb_map_window --dump-before='QBackingStore::flush*' \
         --callgrind-out-file="$out/${names[$i]}.%p" "${programs[$i]}" >/dev/null 2>"$work/log" \
         || { cat "$work/log"; exit 1; }
@@ -55,18 +58,27 @@ def parse(path):
 
 out = sys.argv[1]
 for name in sys.argv[2:]:
+    # NAME.PID-TT is thread TT's count to the end, NAME.PID.N-TT its Nth
+    # part; the dumps split the main thread (01) only.
     files = glob.glob(f'{out}/{name}.*')
-    final = [f for f in files if re.search(r'\.\d+$', f) and not re.search(r'\.\d+\.\d+$', f)]
-    parts = sorted((f for f in files if re.search(r'\.\d+\.\d+$', f)), key=lambda f: int(f.rsplit('.', 1)[1]))
+    main = [f for f in files if f.endswith('-01')]
+    final = [f for f in main if re.fullmatch(rf'.*/{name}\.\d+-01', f)]
+    parts = sorted((f for f in main if re.search(r'\.\d+\.\d+-01$', f)),
+                   key=lambda f: int(f.rsplit('.', 1)[1].split('-')[0]))
+    others = collections.Counter()
+    for f in files:
+        if re.search(r'-\d+$', f) and not f.endswith('-01'):
+            others += parse(f)
     mapped = parse(parts[0]) if parts else collections.Counter()
     painted = parse(parts[1]) if len(parts) > 1 else collections.Counter()
     later = collections.Counter()
     for f in parts[2:] + final:
         later += parse(f)
-    m, p, l = (sum(c.values()) / 1e6 for c in (mapped, painted, later))
-    print(f'{name:9s} before mapped {m:7.1f} M   mapped to painted {p:7.1f} M   '
+    m, p, l, o = (sum(c.values()) / 1e6 for c in (mapped, painted, later, others))
+    print(f'{name:9s} main thread: before mapped {m:7.1f} M   mapped to painted {p:7.1f} M   '
           f'to painted {m + p:7.1f} M   after {l:7.1f} M instructions')
     both = mapped + painted
     top = ', '.join(f'{k} {v / 1e6:.1f}' for k, v in both.most_common(8))
     print(f'          to painted by library (M): {top}')
+    print(f'          other threads, whole run: {o:7.1f} M instructions')
 PY

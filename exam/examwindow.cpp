@@ -23,6 +23,8 @@
 #include <QScrollBar>
 #include <QWindow>
 
+#include <future>
+
 namespace karvel {
 
 namespace L = examlayout;
@@ -47,20 +49,24 @@ public:
     {
         setObjectName(QStringLiteral("client"));
         setFixedSize(L::kClientWidth, L::kClientHeight);
+        // Decoded on a thread of its own while the window is built and shown.
+        m_reading = std::async(std::launch::async,
+                               [] { return readPicture(QString::fromLatin1(L::kBackground)); });
     }
 
 protected:
     void paintEvent(QPaintEvent *event) override
     {
         // Kept at the picture's own depth: an indexed image is drawn as it is.
-        if (m_background.isNull())
-            m_background = readPicture(QString::fromLatin1(L::kBackground));
+        if (m_reading.valid())
+            m_background = m_reading.get();
         QPainter p(this);
         p.fillRect(event->rect(), palette().color(QPalette::Window));
         p.drawImage(event->rect(), m_background, event->rect());
     }
 
 private:
+    std::future<QImage> m_reading;
     QImage m_background;
 };
 

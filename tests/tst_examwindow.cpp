@@ -235,6 +235,7 @@ private slots:
             }
         }
         auto *paper = t->page(0)->findChild<RichTextView *>(QStringLiteral("RichTextBox1"));
+        QTRY_VERIFY(!paper->isLoading());
         QCOMPARE(paper->document()->blockCount(), 297);
         QCOMPARE(paper->verticalScrollBar()->value(), 0);
     }

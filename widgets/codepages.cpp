@@ -55,28 +55,30 @@ char16_t pair(const QByteArray &table, unsigned char lead, int column)
 QString decodeCp932(QByteArrayView bytes)
 {
     const QByteArray &table = doubleBytes();
-    QString out;
-    out.reserve(bytes.size());
+    // At most one character a byte: written in place, then cut to length.
+    QString out(bytes.size(), Qt::Uninitialized);
+    char16_t *to = reinterpret_cast<char16_t *>(out.data());
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
-            out += QChar(b);
+            *to++ = b;
         } else if (b >= 0xA1 && b <= 0xDF) {
-            out += QChar(char16_t(0xFF61 + (b - 0xA1))); // half-width katakana
+            *to++ = char16_t(0xFF61 + (b - 0xA1)); // half-width katakana
         } else if (isLead(b)) {
             const int column = i + 1 < n ? trailColumn(static_cast<unsigned char>(bytes[i + 1])) : -1;
             if (column < 0) {
-                out += QChar(kReplacement); // the next byte is read on its own
+                *to++ = kReplacement; // the next byte is read on its own
                 continue;
             }
             const char16_t u = pair(table, b, column);
-            out += QChar(u ? u : kReplacement);
+            *to++ = u ? u : kReplacement;
             ++i;
         } else {
-            out += QChar(kReplacement); // 0x80, 0xA0, 0xFD-0xFF
+            *to++ = kReplacement; // 0x80, 0xA0, 0xFD-0xFF
         }
     }
+    out.truncate(to - reinterpret_cast<const char16_t *>(out.constData()));
     return out;
 }
 

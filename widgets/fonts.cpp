@@ -6,6 +6,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHash>
+#include <QMutex>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -83,7 +84,10 @@ bool isInstalled(const QString &family)
 
 QString installedFace(const QString &named)
 {
+    // Documents are also read on a second thread.
+    static QMutex mutex;
     static QHash<QString, QString> resolved;
+    QMutexLocker lock(&mutex);
     auto it = resolved.constFind(named);
     if (it != resolved.cend())
         return *it;

@@ -17,7 +17,7 @@ void installFontFallbacks();
 // has (IPAGothic for "ＭＳ ゴシック", IPAMincho for "平成明朝", Liberation
 // Serif for "Times" ...), else `named`. Asked for a face it lacks, Qt would
 // search the whole font configuration for it, once for every script of the
-// text; asked for an installed face, it finds it at once.
+// text; asked for an installed face, it finds it at once. Any thread may ask.
 QString installedFace(const QString &named);
 
 // The families of a font in the face `named`: the installed face alone. (A

@@ -50,43 +50,10 @@ bool skipSubBlocks(Bytes &in)
     return false;
 }
 
-// Where decoded colour indexes go: the image's rows, left to right.
-class Rows
-{
-public:
-    explicit Rows(QImage &image)
-        : m_image(image), m_row(image.scanLine(0)), m_width(image.width())
-    {
-    }
-
-    bool full() const { return m_y == m_image.height(); }
-    void write(const uint8_t *p, int n)
-    {
-        while (n > 0 && !full()) {
-            const int k = std::min(n, m_width - m_x);
-            memcpy(m_row + m_x, p, size_t(k));
-            p += k;
-            n -= k;
-            m_x += k;
-            if (m_x == m_width) {
-                m_x = 0;
-                if (++m_y < m_image.height())
-                    m_row = m_image.scanLine(m_y);
-            }
-        }
-    }
-
-private:
-    QImage &m_image;
-    uint8_t *m_row;
-    int m_width;
-    int m_x = 0;
-    int m_y = 0;
-};
-
-// Decodes the LZW-compressed sub-blocks of one picture into `rows`; false if
-// the data is damaged or ends before the picture is whole.
-bool decodeLzw(Bytes &in, int minCodeSize, Rows &rows)
+// Decodes the LZW-compressed sub-blocks of one picture into `pixels`, its
+// `count` colour indexes row after row; false if the data is damaged or
+// ends before the picture is whole.
+bool decodeLzw(Bytes &in, int minCodeSize, uint8_t *pixels, qsizetype count)
 {
     if (minCodeSize < 2 || minCodeSize > 8)
         return false;
@@ -103,19 +70,15 @@ bool decodeLzw(Bytes &in, int minCodeSize, Rows &rows)
         data.append(in.take(size));
     }
 
+    // Every code past the end code stands for a string already written out:
+    // the string of the code before it followed by the first index of the
+    // one after, which follow each other in the output. So a code is where
+    // its string starts in the output, and its length.
     constexpr int kMaxCodes = 4096;
-    // Code c stands for the string of code prefix[c] followed by suffix[c];
-    // length[c] characters long.
-    std::array<uint16_t, kMaxCodes> prefix{};
-    std::array<uint8_t, kMaxCodes> suffix{};
+    std::array<qsizetype, kMaxCodes> start{};
     std::array<uint16_t, kMaxCodes> length{};
-    std::array<uint8_t, kMaxCodes + 1> string{};
     const int clear = 1 << minCodeSize;
     const int end = clear + 1;
-    for (int i = 0; i < clear; ++i) {
-        suffix[i] = uint8_t(i);
-        length[i] = 1;
-    }
 
     const auto *bytes = reinterpret_cast<const uint8_t *>(data.constData());
     const qsizetype byteCount = data.size();
@@ -125,8 +88,11 @@ bool decodeLzw(Bytes &in, int minCodeSize, Rows &rows)
     int codeSize = minCodeSize + 1;
     int next = end + 1;
     int previous = -1;
+    qsizetype previousStart = 0; // the previous code's string in the output
+    int previousLength = 0;
+    qsizetype out = 0;
 
-    while (!rows.full()) {
+    while (out < count) {
         while (bitCount < codeSize) {
             if (pos == byteCount)
                 return false;
@@ -146,30 +112,36 @@ bool decodeLzw(Bytes &in, int minCodeSize, Rows &rows)
         if (code == end || code > next || (code == next && previous < 0))
             return false;
 
-        // The string of the code, or for the code about to be made, the
-        // previous string followed by its own first character.
-        const int known = code < next ? code : previous;
-        const int n = length[known];
-        int c = known;
-        for (int i = n - 1; i > 0; --i) {
-            string[i] = suffix[c];
-            c = prefix[c];
+        // The code's string, or for the code about to be made, the previous
+        // string followed by its own first index; the picture may end first.
+        const qsizetype here = out;
+        int n = 1;
+        if (code < clear) {
+            pixels[out++] = uint8_t(code);
+        } else if (code < next) {
+            n = length[code];
+            const qsizetype k = std::min<qsizetype>(n, count - out);
+            memcpy(pixels + out, pixels + start[code], size_t(k));
+            out += k;
+        } else {
+            n = previousLength + 1;
+            const qsizetype k = std::min<qsizetype>(previousLength, count - out);
+            memcpy(pixels + out, pixels + previousStart, size_t(k));
+            out += k;
+            if (out < count)
+                pixels[out++] = pixels[previousStart];
         }
-        string[0] = uint8_t(c);
-        int total = n;
-        if (code == next)
-            string[total++] = string[0];
-        rows.write(string.data(), total);
 
         if (previous >= 0 && next < kMaxCodes) {
-            prefix[next] = uint16_t(previous);
-            suffix[next] = string[0];
-            length[next] = uint16_t(length[previous] + 1);
+            start[next] = previousStart;
+            length[next] = uint16_t(previousLength + 1);
             ++next;
             if (next == (1 << codeSize) && codeSize < 12)
                 ++codeSize;
         }
         previous = code;
+        previousStart = here;
+        previousLength = n;
     }
     return true;
 }
@@ -248,9 +220,13 @@ QImage readIndexedGif(QByteArrayView gif)
         QImage decoded(width, height, QImage::Format_Indexed8);
         if (decoded.isNull())
             return {};
-        Rows rows(decoded);
-        if (!decodeLzw(in, minCodeSize, rows))
+        // Rows of the image are padded to whole words: decoded in one run,
+        // then copied row by row.
+        QByteArray pixels(qsizetype(width) * height, Qt::Uninitialized);
+        if (!decodeLzw(in, minCodeSize, reinterpret_cast<uint8_t *>(pixels.data()), pixels.size()))
             return {};
+        for (int y = 0; y < height; ++y)
+            memcpy(decoded.scanLine(y), pixels.constData() + qsizetype(y) * width, size_t(width));
         decoded.setColorTable(colours);
         image = decoded;
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -236,6 +237,13 @@ public:
 // surrogates and control characters do not belong in a run's text.
 QString sanitized(const QString &text)
 {
+    const auto clean = [](QChar c) {
+        const char16_t u = c.unicode();
+        return u >= 0x20 && !c.isSurrogate() && u != 0x2029 && u != 0xFDD0 && u != 0xFDD1
+               && u != 0xFFFC && u != 0xFFFE && u != 0xFFFF;
+    };
+    if (std::all_of(text.cbegin(), text.cend(), clean))
+        return text;
     QString out;
     out.reserve(text.size());
     const qsizetype n = text.size();
@@ -515,7 +523,10 @@ private:
         const bool on = !t.hasParam || t.param != 0;
         switch (info.word) {
         case Word::Ansicpg: m_codePage = t.param == 1252 ? Codec::Cp1252 : Codec::Cp932; break;
-        case Word::Deff: m_defaultFont = std::max(0, t.param); break;
+        case Word::Deff:
+            m_defaultFont = std::max(0, t.param);
+            m_formats.clear();
+            break;
         case Word::Deftab:
             if (t.param > 0)
                 setTabTwips(t.param);
@@ -603,6 +614,7 @@ private:
                 m_fonts.insert(m_entryIndex,
                                FontEntry{name, m_entryCharset,
                                          m_faces ? m_faces(name) : QStringList{name}});
+            m_formats.clear();
         }
         resetFontEntry();
     }
@@ -620,6 +632,7 @@ private:
             m_colors.push_back(QColor(m_red, m_green, m_blue));
         else
             m_colors.push_back(std::nullopt);
+        m_formats.clear();
         resetColorEntry();
     }
 
@@ -662,7 +675,19 @@ private:
 
     // ---- output
 
-    QTextCharFormat format(const CharState &s) const
+    // The format of a run in state `s`: made once for each state, as long as
+    // the font and colour tables stay as they are.
+    const QTextCharFormat &format(const CharState &s)
+    {
+        for (const auto &[state, made] : m_formats) {
+            if (state == s)
+                return made;
+        }
+        m_formats.emplace_back(s, makeFormat(s));
+        return m_formats.back().second;
+    }
+
+    QTextCharFormat makeFormat(const CharState &s) const
     {
         QTextCharFormat f;
         if (const FontEntry *font = fontEntry(s.font))
@@ -686,7 +711,7 @@ private:
     {
         if (chars() != m_runState)
             flushRun();
-        m_bytes.append(char(b));
+        m_bytes.push_back(char(b));
     }
 
     void emitText(const QString &text)
@@ -700,8 +725,9 @@ private:
 
     void flushBytes()
     {
-        if (!m_bytes.isEmpty()) {
-            m_text += m_decoders.decode(m_bytes, codecForFont(m_runState.font));
+        if (!m_bytes.empty()) {
+            m_text += m_decoders.decode(QByteArrayView(m_bytes.data(), qsizetype(m_bytes.size())),
+                                        codecForFont(m_runState.font));
             m_bytes.clear();
         }
     }
@@ -740,6 +766,7 @@ private:
     int m_defaultFont = -1;
     QHash<int, FontEntry> m_fonts;
     std::vector<std::optional<QColor>> m_colors;
+    std::vector<std::pair<CharState, QTextCharFormat>> m_formats;
 
     int m_entryIndex = -1;
     int m_entryCharset = -1;
@@ -752,7 +779,7 @@ private:
     bool m_colorWords = false;
 
     CharState m_runState;
-    QByteArray m_bytes;
+    std::string m_bytes;
     QString m_text;
 };
 
