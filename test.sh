@@ -21,6 +21,6 @@ echo "== Fuzzing the RTF and wave readers"
 tests/fuzz/run.sh build-fuzz "${KARVEL_FUZZ_SECONDS:-60}"
 
 echo "== Build and all tests"
-cmake -S . -B build $(generator build) -DKARVEL_TESTS=ON >/dev/null
+cmake -S . -B build $(generator build) -DKARVEL_TESTS=ON -DKARVEL_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure
